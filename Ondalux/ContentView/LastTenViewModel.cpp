@@ -1,0 +1,5 @@
+#include "LastTenViewModel.h"
+
+LastTenViewModel::LastTenViewModel(QObject *parent)
+    : QObject(parent)
+{ }

@@ -1,0 +1,25 @@
+#include "TestFixtures.h"
+
+#include <QFile>
+#include <QTest>
+
+namespace TestFixtures {
+
+QString path(const QString &name)
+{
+    return QStringLiteral(ONDALUX_TEST_FIXTURES "/") + name;
+}
+
+QByteArray read(const QString &name)
+{
+    QFile file(path(name));
+    if (!file.open(QIODevice::ReadOnly)) {
+        QTest::qFail(qPrintable(QStringLiteral("fixture %1 is missing; run the tests through ctest")
+                                    .arg(file.fileName())),
+                     __FILE__, __LINE__);
+        return {};
+    }
+    return file.readAll();
+}
+
+} // namespace TestFixtures
