@@ -1,0 +1,149 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <optional>
+#include <utility>
+
+class QTcpServer;
+class QTcpSocket;
+
+// A scriptable HTTP/1.1 server on 127.0.0.1 for tests: fixed answers, misbehaving answers and
+// endless ICY audio streams like an Icecast mount. Lives on the thread that makes it and never
+// blocks it.
+class TestHttpServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Tls { No, Yes };
+    // Localhost names the host the way the TLS certificate does.
+    enum class Host { Ip, Localhost };
+    using Headers = QList<std::pair<QByteArray, QByteArray>>;
+
+    struct Response
+    {
+        enum class Mode {
+            Answer,
+            NeverAnswer, // reads the request, then keeps the connection open in silence
+            TrickleThenStall, // sends the head and trickleBytes of body, then falls silent
+            CloseWithoutAnswer, // closes the connection instead of answering
+        };
+
+        int status = 200;
+        // Sent as given. A Content-Length here replaces the computed one, so a response can
+        // promise more than it sends; "Connection: close" here closes after the answer.
+        Headers headers{};
+        QByteArray body{};
+        std::chrono::milliseconds delay{ 0 }; // before anything is sent
+        Mode mode = Mode::Answer;
+        bool chunked = false; // Transfer-Encoding: chunked instead of Content-Length
+        qsizetype trickleBytes = 0;
+        qsizetype trickleChunk = 1;
+        std::chrono::milliseconds trickleInterval{ 50 };
+    };
+
+    static Response json(const QByteArray &body, int status = 200);
+    static Response bytes(const QByteArray &body, const QByteArray &contentType);
+    static Response redirect(const QString &location, int status = 302);
+
+    struct Request
+    {
+        QByteArray method;
+        QByteArray path; // as sent, query included
+        QByteArray version;
+        Headers headers;
+        QByteArray body;
+        int connection = 0; // numbered from 1 in the order the server accepted connections
+        std::chrono::steady_clock::time_point arrived;
+
+        // The first header called `name`, in any case; empty when there is none.
+        QByteArray header(QByteArrayView name) const;
+    };
+
+    struct StreamOptions
+    {
+        QByteArray audio{}; // looped forever; must not be empty
+        int bytesPerSecond = 16000;
+        std::chrono::milliseconds burst{ 0 }; // this much audio goes out at once on connect
+        int metaInt = 16000;
+        QByteArray contentType = "audio/mpeg";
+        QByteArray name = "Test Radio";
+    };
+
+    // Listens at once on 127.0.0.1 at a port of the system's choosing.
+    explicit TestHttpServer(Tls tls = Tls::No, QObject *parent = nullptr);
+    ~TestHttpServer() override;
+
+    bool isListening() const;
+    quint16 port() const;
+    // `path` may carry a query: url(u"/search?q=x"_s).
+    QUrl url(const QString &path, Host host = Host::Ip) const;
+
+    // Serves `response` at `path` (a path with a query matches only that query), replacing any
+    // earlier route there. Unrouted paths answer 404.
+    void route(const QString &path, const Response &response);
+
+    // Every request so far, in arrival order, logged before it is answered.
+    QList<Request> requests() const { return m_requests; }
+    // Requests for `path`, whatever their query unless `path` has one.
+    int requestCount(const QString &path) const;
+    void clearRequests() { m_requests.clear(); }
+
+    // Serves an endless stream at `path`, paced at options.bytesPerSecond, with ICY metadata
+    // for listeners that ask for it with "Icy-MetaData: 1".
+    void stream(const QString &path, const StreamOptions &options);
+    // Carried by the next metadata block of every listener of `path`, and the first block of
+    // later ones.
+    void setStreamTitle(const QString &path, const QString &title);
+    int openStreamConnections(const QString &path) const;
+    // Aborts every listener of `path`.
+    void dropStreamConnections(const QString &path);
+    // A paused stream keeps its listeners connected but sends them nothing.
+    void setStreamPaused(const QString &path, bool paused);
+
+Q_SIGNALS:
+    void requestReceived(const TestHttpServer::Request &request);
+
+private:
+    struct Connection;
+    struct StreamRoute
+    {
+        StreamOptions options;
+        std::optional<QString> title{};
+        bool paused = false;
+    };
+
+    void acceptPending();
+    void readFrom(QTcpSocket *socket);
+    void serveWaiting(QTcpSocket *socket);
+    void dispatch(QTcpSocket *socket, const Request &request);
+    void respond(QTcpSocket *socket, const Response &response, bool keepAlive);
+    void trickle(QTcpSocket *socket, const Response &response);
+    void startStream(QTcpSocket *socket, const QString &path, const Request &request);
+    void feedStreams();
+    void feed(QTcpSocket *socket, Connection &connection,
+              std::chrono::steady_clock::time_point now);
+    void abort(QTcpSocket *socket);
+    void forget(QTcpSocket *socket);
+    QList<QTcpSocket *> listenersOf(const QString &path) const;
+    Connection *connectionOf(QTcpSocket *socket) const;
+
+    Tls m_tls;
+    QTcpServer *m_server = nullptr;
+    QHash<QString, Response> m_routes;
+    std::map<QString, StreamRoute> m_streams;
+    std::map<QTcpSocket *, std::unique_ptr<Connection>> m_connections;
+    QList<Request> m_requests;
+    int m_acceptedConnections = 0;
+    QTimer m_streamTicker;
+};
