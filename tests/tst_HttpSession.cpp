@@ -1,0 +1,284 @@
+#include "HttpSession.h"
+#include "TestHttpServer.h"
+
+#include <QCoreApplication>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+using Error = HttpSession::Result::Error;
+using Response = TestHttpServer::Response;
+using Policy = HttpSession::CachePolicy;
+
+Q_DECLARE_METATYPE(Error)
+Q_DECLARE_METATYPE(Policy)
+Q_DECLARE_METATYPE(TestHttpServer::Response)
+
+namespace {
+
+struct Completed
+{
+    std::optional<HttpSession::Result> result;
+    bool synchronous = false; // the completion ran before get() returned
+};
+
+// Runs one request to its end; an absent result means it never completed.
+Completed fetch(HttpSession &session, const HttpSession::Request &request)
+{
+    Completed completed;
+    QObject context;
+    bool returned = false;
+    session.get(request, &context, [&](const HttpSession::Result &result) {
+        completed.result = result;
+        completed.synchronous = !returned;
+    });
+    returned = true;
+    (void)QTest::qWaitFor([&] { return completed.result.has_value(); }, 10'000);
+    return completed;
+}
+
+Completed fetch(HttpSession &session, const QUrl &url,
+                Policy policy = Policy::ReturnCacheDataElseLoad)
+{
+    return fetch(session, { .url = url, .cachePolicy = policy });
+}
+
+} // namespace
+
+class tst_HttpSession : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QCoreApplication::setApplicationVersion(u"1.2.3"_s); }
+
+    void get_errorStatus_isAResponseWithHeadersAndBody()
+    {
+        TestHttpServer server;
+        Response response = TestHttpServer::json(R"({"artist":"x"})", 404);
+        response.headers.append(std::pair<QByteArray, QByteArray>("X-Station", "softorbit"));
+        server.route(u"/np.json"_s, response);
+
+        const Completed got = fetch(m_session, server.url(u"/np.json"_s));
+        QVERIFY(got.result);
+        QVERIFY(got.result->ok());
+        QCOMPARE(got.result->status, 404);
+        QCOMPARE(got.result->header("x-station"), "softorbit");
+        QCOMPARE(got.result->body, R"({"artist":"x"})");
+        QCOMPARE(server.requests().value(0).header("User-Agent"), "Ondalux/1.2.3");
+    }
+
+    void get_again_answersFromCacheOnlyWhenAllowed_data()
+    {
+        QTest::addColumn<Policy>("policy");
+        QTest::addColumn<Response>("response");
+        QTest::addColumn<int>("serverRequests");
+
+        const Response ok = TestHttpServer::bytes("cover", "image/png");
+        Response noStore = ok;
+        noStore.headers = { { "Cache-Control", "max-age=60, No-Store" } };
+        QTest::newRow("cache first") << Policy::ReturnCacheDataElseLoad << ok << 1;
+        QTest::newRow("reload") << Policy::ReloadIgnoringLocalCache << ok << 2;
+        QTest::newRow("no-store") << Policy::ReturnCacheDataElseLoad << noStore << 2;
+        QTest::newRow("error status")
+            << Policy::ReturnCacheDataElseLoad << TestHttpServer::json("{}", 404) << 2;
+    }
+
+    void get_again_answersFromCacheOnlyWhenAllowed()
+    {
+        QFETCH(Policy, policy);
+        QFETCH(Response, response);
+        QFETCH(int, serverRequests);
+        TestHttpServer server;
+        server.route(u"/art.png"_s, response);
+        QVERIFY(
+            fetch(m_session, server.url(u"/art.png"_s), Policy::ReloadIgnoringLocalCache).result);
+
+        const Completed again = fetch(m_session, server.url(u"/art.png#x"_s), policy);
+        QVERIFY(again.result);
+        QVERIFY(!again.synchronous);
+        QCOMPARE(again.result->body, response.body);
+        QCOMPARE(again.result->fromCache, serverRequests == 1);
+        QCOMPARE(server.requestCount(u"/art.png"_s), serverRequests);
+    }
+
+    void cache_pastCapacity_dropsLeastRecentlyUsed()
+    {
+        TestHttpServer server;
+        for (const QString &path : { u"/a"_s, u"/b"_s, u"/c"_s })
+            server.route(path, TestHttpServer::bytes(QByteArray(1000, 'x'), "image/png"));
+        HttpSession small;
+        small.setCacheCapacity(2500); // two responses with their headers, not three
+
+        QVERIFY(fetch(small, server.url(u"/a"_s)).result);
+        QVERIFY(fetch(small, server.url(u"/b"_s)).result);
+        QVERIFY(fetch(small, server.url(u"/a"_s)).result->fromCache);
+        QVERIFY(fetch(small, server.url(u"/c"_s)).result);
+
+        QVERIFY(fetch(small, server.url(u"/a"_s)).result->fromCache);
+        QVERIFY(!fetch(small, server.url(u"/b"_s)).result->fromCache);
+        QCOMPARE(server.requestCount(u"/b"_s), 2);
+    }
+
+    void get_idleTimeout_isIdleNotDeadline_data()
+    {
+        QTest::addColumn<Response>("response");
+        QTest::addColumn<Error>("error");
+        const QByteArray body(40, 'x');
+        const Response trickle{ .body = body,
+                                .mode = Response::Mode::TrickleThenStall,
+                                .trickleBytes = body.size(),
+                                .trickleInterval = 40ms };
+        Response stall = trickle;
+        stall.trickleBytes = 10;
+        // 40 pieces 40 ms apart take well past the 500 ms of idleness allowed.
+        QTest::newRow("data keeps flowing") << trickle << Error::None;
+        QTest::newRow("stalls mid-body") << stall << Error::Timeout;
+        QTest::newRow("never answers")
+            << Response{ .mode = Response::Mode::NeverAnswer } << Error::Timeout;
+    }
+
+    void get_idleTimeout_isIdleNotDeadline()
+    {
+        QFETCH(Response, response);
+        QFETCH(Error, error);
+        TestHttpServer server;
+        server.route(u"/slow"_s, response);
+        const Completed got
+            = fetch(m_session, { .url = server.url(u"/slow"_s), .idleTimeout = 500ms });
+        QVERIFY(got.result);
+        QCOMPARE(got.result->error, error);
+        QCOMPARE(got.result->body, error == Error::None ? response.body : QByteArray());
+    }
+
+    void get_bodyPastBound_failsAsTooLarge_data()
+    {
+        QTest::addColumn<Response>("response");
+        QTest::addColumn<Error>("error");
+        const QByteArray big(5000, 'x');
+        QTest::newRow("announced") << TestHttpServer::bytes(big, "text/plain") << Error::TooLarge;
+        QTest::newRow("chunked") << Response{ .body = big, .chunked = true } << Error::TooLarge;
+        // Fails on the announcement alone: the body never comes and the idle timeout is long.
+        QTest::newRow("announced, never sent")
+            << Response{ .headers = { { "Content-Length", "1000000000" } },
+                         .mode = Response::Mode::TrickleThenStall }
+            << Error::TooLarge;
+        QTest::newRow("exactly the bound")
+            << Response{ .body = big.left(1000), .chunked = true } << Error::None;
+    }
+
+    void get_bodyPastBound_failsAsTooLarge()
+    {
+        QFETCH(Response, response);
+        QFETCH(Error, error);
+        TestHttpServer server;
+        server.route(u"/big"_s, response);
+        const Completed got = fetch(
+            m_session, { .url = server.url(u"/big"_s), .idleTimeout = 60s, .maxBodyBytes = 1000 });
+        QVERIFY(got.result);
+        QCOMPARE(got.result->error, error);
+        QVERIFY(got.result->body.size() <= 1000);
+    }
+
+    void get_redirects_followsAtMostFiveWebHops_data()
+    {
+        QTest::addColumn<int>("hops");
+        QTest::addColumn<QString>("finalLocation"); // empty: the hops end at a document
+        QTest::addColumn<Error>("error");
+        QTest::newRow("five") << 5 << QString() << Error::None;
+        QTest::newRow("six") << 6 << QString() << Error::Redirect;
+        QTest::newRow("to file:") << 1 << u"file:///etc/hostname"_s << Error::Redirect;
+        QTest::newRow("to ftp:") << 1 << u"ftp://127.0.0.1/x"_s << Error::Redirect;
+    }
+
+    void get_redirects_followsAtMostFiveWebHops()
+    {
+        QFETCH(int, hops);
+        QFETCH(QString, finalLocation);
+        QFETCH(Error, error);
+        TestHttpServer server;
+        // Relative locations, resolved against each hop.
+        for (int hop = 1; hop < hops; ++hop)
+            server.route(u"/hop/%1"_s.arg(hop), TestHttpServer::redirect(QString::number(hop + 1)));
+        server.route(u"/hop/%1"_s.arg(hops),
+                     TestHttpServer::redirect(finalLocation.isEmpty() ? u"/end"_s : finalLocation));
+        server.route(u"/end"_s, TestHttpServer::json("{}"));
+
+        const Completed got = fetch(m_session, server.url(u"/hop/1"_s));
+        QVERIFY(got.result);
+        QCOMPARE(got.result->error, error);
+        QCOMPARE(got.result->status, error == Error::None ? 200 : 0);
+    }
+
+    void get_notHttp_failsLaterTouchingNothing_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::newRow("file") << u"file:///etc/hostname"_s;
+        QTest::newRow("data") << u"data:text/plain,hello"_s;
+        QTest::newRow("ftp") << u"ftp://127.0.0.1:%1/x"_s;
+        QTest::newRow("relative") << u"/np.json"_s;
+        QTest::newRow("empty") << QString();
+    }
+
+    void get_notHttp_failsLaterTouchingNothing()
+    {
+        QFETCH(QString, url);
+        TestHttpServer server;
+        const QUrl target(url.contains(u"%1"_s) ? url.arg(server.port()) : url);
+        const Completed got = fetch(m_session, target);
+        QVERIFY(got.result);
+        QVERIFY(!got.synchronous);
+        QCOMPARE(got.result->error, Error::UnsupportedScheme);
+        QVERIFY(got.result->body.isEmpty());
+        QVERIFY(server.requests().isEmpty());
+    }
+
+    void get_connectionLost_failsAsNetwork_data()
+    {
+        QTest::addColumn<Response>("response");
+        QTest::newRow("closed before answering")
+            << Response{ .mode = Response::Mode::CloseWithoutAnswer };
+        QTest::newRow("closed mid-body")
+            << Response{ .headers = { { "Content-Length", "1000" }, { "Connection", "close" } },
+                         .body = "only this" };
+    }
+
+    void get_connectionLost_failsAsNetwork()
+    {
+        QFETCH(Response, response);
+        TestHttpServer server;
+        server.route(u"/np.json"_s, response);
+        const Completed got
+            = fetch(m_session, server.url(u"/np.json"_s), Policy::ReloadIgnoringLocalCache);
+        QVERIFY(got.result);
+        QCOMPARE(got.result->error, Error::Network);
+        QVERIFY(got.result->body.isEmpty());
+    }
+
+    void get_contextDestroyed_neverCompletes()
+    {
+        TestHttpServer server;
+        server.route(u"/np.json"_s, { .body = "{}", .delay = 100ms });
+        int completions = 0;
+        auto context = std::make_unique<QObject>();
+        m_session.get({ .url = server.url(u"/np.json"_s) }, context.get(),
+                      [&completions](const HttpSession::Result &) { ++completions; });
+        QTRY_COMPARE(server.requestCount(u"/np.json"_s), 1);
+        context.reset();
+
+        // A later request for the same answer completes after the first one would have.
+        QVERIFY(
+            fetch(m_session, server.url(u"/np.json"_s), Policy::ReloadIgnoringLocalCache).result);
+        QCOMPARE(completions, 0);
+    }
+
+private:
+    HttpSession m_session;
+};
+
+QTEST_GUILESS_MAIN(tst_HttpSession)
+#include "tst_HttpSession.moc"
