@@ -1,5 +1,47 @@
 #include "LastTenViewModel.h"
 
 LastTenViewModel::LastTenViewModel(QObject *parent)
-    : QObject(parent)
+    : LastTenViewModel(HttpSession::shared(), parent)
 { }
+
+LastTenViewModel::LastTenViewModel(HttpSession &session, QObject *parent)
+    : QObject(parent)
+    , m_session(session)
+{ }
+
+void LastTenViewModel::load(const QUrl &from)
+{
+    const quint64 thisLoad = ++m_latestLoad;
+    const HttpSession::Request request{
+        .url = from,
+        .cachePolicy = HttpSession::CachePolicy::ReloadIgnoringLocalCache,
+        .idleTimeout = m_idleTimeout,
+        .maxBodyBytes = maxBodyBytes,
+    };
+    m_session.get(request, this, [this, from, thisLoad](const HttpSession::Result &result) {
+        // A slow answer for the station the user left must not replace the one now selected.
+        if (thisLoad != m_latestLoad) {
+            Q_EMIT loadFinished(from, Outcome::Superseded);
+            return;
+        }
+        if (!result.ok() || result.status < 200 || result.status > 299) {
+            Q_EMIT loadFinished(from, Outcome::Failed);
+            return;
+        }
+        std::optional<QList<LastTenItem>> list = decodeItems(result.body);
+        if (!list) {
+            Q_EMIT loadFinished(from, Outcome::Failed);
+            return;
+        }
+        if (list->size() > maxItems)
+            list->resize(maxItems);
+        setItems(std::move(*list));
+        Q_EMIT loadFinished(from, Outcome::Published);
+    });
+}
+
+void LastTenViewModel::setItems(QList<LastTenItem> items)
+{
+    m_items = std::move(items);
+    Q_EMIT itemsChanged();
+}

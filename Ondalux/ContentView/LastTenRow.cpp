@@ -1,0 +1,152 @@
+#include "LastTenRow.h"
+
+#include "ArtworkThumb.h"
+#include "ElidedLabel.h"
+#include "LinkLabel.h"
+
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include <array>
+
+namespace {
+
+constexpr qreal captionScale = 0.85;
+
+bool isWebURL(const QUrl &url)
+{
+    return url.isValid() && !url.host().isEmpty()
+        && (url.scheme() == u"http" || url.scheme() == u"https");
+}
+
+QFont scaled(QFont font, qreal factor)
+{
+    font.setPointSizeF(font.pointSizeF() * factor);
+    return font;
+}
+
+} // namespace
+
+LastTenRow::LastTenRow(const LastTenItem &item, const QUrl &baseURL, QWidget *parent)
+    : LastTenRow(item, baseURL, HttpSession::shared(), parent)
+{ }
+
+LastTenRow::LastTenRow(const LastTenItem &item, const QUrl &baseURL, HttpSession &session,
+                       QWidget *parent)
+    : QWidget(parent)
+    , m_item(item)
+    , m_baseURL(baseURL)
+{
+    const std::optional<QUrl> link = buyURL();
+
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 6, 0, 6);
+    row->setSpacing(12);
+
+    m_thumb = new ArtworkThumb(artworkURL(), session, this);
+    m_thumb->setObjectName(QStringLiteral("artwork"));
+    // The placeholder alone is never a link.
+    if (link && m_thumb->url()) {
+        m_thumb->setCursor(Qt::PointingHandCursor);
+        connect(m_thumb, &ArtworkThumb::clicked, this, [url = *link] { openLink(url); });
+    }
+    row->addWidget(m_thumb, 0, Qt::AlignTop);
+
+    auto *column = new QVBoxLayout;
+    column->setSpacing(4);
+    auto *artist = new ElidedLabel(artistText(), 1, this);
+    artist->setObjectName(QStringLiteral("artist"));
+    QFont artistFont = font();
+    artistFont.setWeight(QFont::DemiBold);
+    artist->setFont(artistFont);
+    column->addWidget(artist);
+
+    auto *title = new ElidedLabel(titleLine(), 2, this);
+    title->setObjectName(QStringLiteral("titleLine"));
+    column->addWidget(title);
+
+    const bool showsYear = m_item.year && !m_item.year->isEmpty();
+    if (showsYear || link) {
+        auto *details = new QHBoxLayout;
+        details->setSpacing(8);
+        if (showsYear) {
+            auto *year = new ElidedLabel(*m_item.year, 1, this);
+            year->setObjectName(QStringLiteral("year"));
+            year->setFont(scaled(font(), captionScale));
+            year->setTone(ElidedLabel::Tone::Secondary);
+            year->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+            details->addWidget(year);
+        }
+        if (link) {
+            auto *store = new LinkLabel(tr("Open in Apple Music"), this);
+            store->setObjectName(QStringLiteral("storeLink"));
+            store->setFont(scaled(font(), captionScale));
+            connect(store, &LinkLabel::activated, this, [url = *link] { openLink(url); });
+            details->addWidget(store);
+        }
+        details->addStretch(1);
+        column->addLayout(details);
+    }
+    column->addStretch(1);
+    row->addLayout(column, 1);
+}
+
+std::optional<QUrl> LastTenRow::artworkURL(const LastTenItem &item, const QUrl &baseURL)
+{
+    using Key = LastTenItem::CodingKeys;
+    static constexpr std::array precedence{ Key::picture, Key::artwork_url, Key::artwork,
+                                            Key::cover,   Key::coverart,    Key::albumart,
+                                            Key::image,   Key::image_url };
+    for (const Key key : precedence) {
+        const std::optional<QString> &reference = item[key];
+        if (!reference)
+            continue;
+        // The first present reference decides, even an empty or unusable one.
+        if (reference->isEmpty())
+            return std::nullopt;
+        const QUrl parsed(*reference);
+        if (!parsed.isValid())
+            return std::nullopt;
+        if (baseURL.isValid() && !baseURL.isRelative()) {
+            const QUrl resolved = baseURL.resolved(parsed);
+            if (resolved.isValid())
+                return resolved;
+        }
+        return parsed;
+    }
+    return std::nullopt;
+}
+
+std::optional<QUrl> LastTenRow::buyURL(const LastTenItem &item)
+{
+    if (!item.buycd || item.buycd->isEmpty())
+        return std::nullopt;
+    const QUrl url(*item.buycd);
+    if (!isWebURL(url))
+        return std::nullopt;
+    return url;
+}
+
+QString LastTenRow::titleLine(const LastTenItem &item)
+{
+    const QString title = item.title.value_or(QString()).trimmed();
+    const QString mix = item.mix.value_or(QString()).trimmed();
+    if (!mix.isEmpty())
+        return title + QLatin1Char('\n') + mix;
+    if (!title.isEmpty())
+        return title;
+    return tr("Unknown Title");
+}
+
+QString LastTenRow::artistText(const LastTenItem &item)
+{
+    return item.artist ? *item.artist : tr("Unknown Artist");
+}
+
+bool LastTenRow::openLink(const QUrl &url)
+{
+    if (!isWebURL(url))
+        return false;
+    return QDesktopServices::openUrl(url);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "HttpSession.h"
+#include "LastTenItem.h"
+
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+#include <optional>
+
+class ArtworkThumb;
+
+// One recently played track: its artwork thumbnail beside the artist, the title line and a
+// line with the year and the store link. Holds nothing but what it is given. Main thread.
+class LastTenRow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // `baseURL` is where the last-ten document came from; artwork references resolve against
+    // it. Thumbnails load through `session`.
+    LastTenRow(const LastTenItem &item, const QUrl &baseURL, HttpSession &session,
+               QWidget *parent = nullptr);
+    // Loads thumbnails through the process's HTTP session.
+    LastTenRow(const LastTenItem &item, const QUrl &baseURL, QWidget *parent = nullptr);
+
+    const LastTenItem &item() const { return m_item; }
+    QUrl baseURL() const { return m_baseURL; }
+    ArtworkThumb *thumb() const { return m_thumb; }
+
+    std::optional<QUrl> artworkURL() const { return artworkURL(m_item, m_baseURL); }
+    std::optional<QUrl> buyURL() const { return buyURL(m_item); }
+    QString titleLine() const { return titleLine(m_item); }
+    QString artistText() const { return artistText(m_item); }
+
+    // The first present artwork reference of picture, artwork_url, artwork, cover, coverart,
+    // albumart, image and image_url (an empty one counts), resolved against `baseURL`; none
+    // when there is no reference or it does not parse.
+    static std::optional<QUrl> artworkURL(const LastTenItem &item, const QUrl &baseURL);
+    // `buycd` as an absolute http or https URL; none when absent, unparsable or of any other
+    // scheme, so a document can never make the desktop launch another kind of handler.
+    static std::optional<QUrl> buyURL(const LastTenItem &item);
+    // The trimmed title over the trimmed mix, the title alone, or "Unknown Title".
+    static QString titleLine(const LastTenItem &item);
+    // `artist` exactly as sent, or "Unknown Artist" when absent.
+    static QString artistText(const LastTenItem &item);
+    // Hands `url` to the desktop's default handler, only when it is an http or https URL.
+    static bool openLink(const QUrl &url);
+
+private:
+    LastTenItem m_item;
+    QUrl m_baseURL;
+    ArtworkThumb *m_thumb = nullptr;
+};

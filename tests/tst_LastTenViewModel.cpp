@@ -1,0 +1,272 @@
+#include "HttpSession.h"
+#include "LastTenViewModel.h"
+#include "TestHttpServer.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(TestHttpServer::Response)
+
+namespace {
+
+// JSON written with single quotes, so test data needs no escaping; the quotes become double.
+QByteArray json(const char *text)
+{
+    QByteArray bytes(text);
+    bytes.replace('\'', '"');
+    return bytes;
+}
+
+using Outcome = LastTenViewModel::Outcome;
+
+// A last-ten document of `count` entries titled "<prefix> 1", "<prefix> 2", ...
+QByteArray document(int count, const QString &prefix = u"Track"_s)
+{
+    QByteArray body = "[";
+    for (int i = 1; i <= count; ++i) {
+        if (i > 1)
+            body += ',';
+        body += json("{'artist':'Artist ") + QByteArray::number(i) + json("','title':'")
+            + prefix.toUtf8() + ' ' + QByteArray::number(i) + json("','year':'2001'}");
+    }
+    return body + ']';
+}
+
+QStringList titles(int count, const QString &prefix = u"Track"_s)
+{
+    QStringList list;
+    for (int i = 1; i <= count; ++i)
+        list.append(prefix + u' ' + QString::number(i));
+    return list;
+}
+
+QStringList titlesOf(const QList<LastTenItem> &items)
+{
+    QStringList list;
+    for (const LastTenItem &item : items)
+        list.append(item.title.value_or(u"<none>"_s));
+    return list;
+}
+
+QList<QUuid> idsOf(const QList<LastTenItem> &items)
+{
+    QList<QUuid> ids;
+    for (const LastTenItem &item : items)
+        ids.append(item.id);
+    return ids;
+}
+
+} // namespace
+
+class tst_LastTenViewModel : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestHttpServer> server;
+    std::unique_ptr<HttpSession> session;
+    std::unique_ptr<LastTenViewModel> model;
+
+    // Loads `url` and waits for that load to end; returns how it ended.
+    Outcome loadAndWait(const QUrl &url)
+    {
+        QSignalSpy finished(model.get(), &LastTenViewModel::loadFinished);
+        model->load(url);
+        if (!finished.wait(10000))
+            return Outcome::Superseded; // never ended: no outcome a test expects
+        return finished.first().at(1).value<Outcome>();
+    }
+
+    // Publishes a known list, the one every failing load must leave in place.
+    void publishPrevious()
+    {
+        server->route(u"/previous.json"_s, TestHttpServer::json(document(2, u"Previous"_s)));
+        QCOMPARE(loadAndWait(server->url(u"/previous.json"_s)), Outcome::Published);
+        QCOMPARE(titlesOf(model->items()), titles(2, u"Previous"_s));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        server = std::make_unique<TestHttpServer>();
+        QVERIFY(server->isListening());
+        session = std::make_unique<HttpSession>();
+        model = std::make_unique<LastTenViewModel>(*session);
+    }
+
+    void cleanup()
+    {
+        model.reset();
+        session.reset();
+        server.reset();
+    }
+
+    void load_success_publishesAtMostTenInDocumentOrder_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("25 entries") << 200 << document(25) << titles(10);
+        QTest::newRow("11 entries") << 200 << document(11) << titles(10);
+        QTest::newRow("10 entries") << 200 << document(10) << titles(10);
+        QTest::newRow("3 entries") << 200 << document(3) << titles(3);
+        QTest::newRow("empty list clears") << 200 << "[]"_ba << QStringList();
+        QTest::newRow("object shape, 12 entries")
+            << 200 << QByteArray(json("{'items':") + document(12) + '}') << titles(10);
+        QTest::newRow("status 201") << 201 << document(3) << titles(3);
+        QTest::newRow("status 299") << 299 << document(3) << titles(3);
+    }
+
+    void load_success_publishesAtMostTenInDocumentOrder()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QStringList, expected);
+        publishPrevious();
+        server->route(u"/songInfo/lastTen.json"_s, TestHttpServer::json(body, status));
+        QSignalSpy changed(model.get(), &LastTenViewModel::itemsChanged);
+
+        QCOMPARE(loadAndWait(server->url(u"/songInfo/lastTen.json"_s)), Outcome::Published);
+        QCOMPARE(titlesOf(model->items()), expected);
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void load_failure_leavesItemsAsTheyWere_data()
+    {
+        QTest::addColumn<TestHttpServer::Response>("response");
+        QTest::addColumn<QString>("url"); // what load() is given; "route": the route's URL
+
+        using Response = TestHttpServer::Response;
+        const QString route = u"route"_s;
+        const QByteArray valid = document(5, u"New"_s);
+        QTest::newRow("404 with a valid body") << TestHttpServer::json(valid, 404) << route;
+        QTest::newRow("500 with a valid body") << TestHttpServer::json(valid, 500) << route;
+        QTest::newRow("200, empty body") << TestHttpServer::json({}) << route;
+        QTest::newRow("200, undecodable bytes")
+            << TestHttpServer::json("[{\"title\":\"\xc3\x28\"}]") << route;
+        QTest::newRow("200, one bad entry")
+            << TestHttpServer::json(json("[{'title':'a'},{'year':1999}]")) << route;
+        QTest::newRow("200, object without items or data")
+            << TestHttpServer::json(json("{'tracks':[]}")) << route;
+        QTest::newRow("200, body past 1 MiB")
+            << TestHttpServer::json(valid + QByteArray(1024 * 1024, ' ')) << route;
+        QTest::newRow("connection dropped")
+            << Response{ .mode = Response::Mode::CloseWithoutAnswer } << route;
+        QTest::newRow("server never answers")
+            << Response{ .mode = Response::Mode::NeverAnswer } << route;
+        QTest::newRow("body stalls halfway")
+            << Response{ .headers = { { "Content-Length", QByteArray::number(valid.size()) } },
+                         .body = valid,
+                         .mode = Response::Mode::TrickleThenStall,
+                         .trickleBytes = 20,
+                         .trickleChunk = 10,
+                         .trickleInterval = 10ms }
+            << route;
+        QTest::newRow("redirect to a file")
+            << TestHttpServer::redirect(u"file:///etc/passwd"_s) << route;
+        QTest::newRow("file URL") << Response{} << u"file:///etc/passwd"_s;
+        QTest::newRow("custom scheme") << Response{} << u"radio://softorbit/lastTen"_s;
+        QTest::newRow("empty URL") << Response{} << QString();
+    }
+
+    void load_failure_leavesItemsAsTheyWere()
+    {
+        QFETCH(TestHttpServer::Response, response);
+        QFETCH(QString, url);
+        publishPrevious();
+        const QList<QUuid> before = idsOf(model->items());
+        server->route(u"/songInfo/lastTen.json"_s, response);
+        model->setIdleTimeout(300ms);
+        QSignalSpy changed(model.get(), &LastTenViewModel::itemsChanged);
+
+        const QUrl target = url == u"route" ? server->url(u"/songInfo/lastTen.json"_s) : QUrl(url);
+        QCOMPARE(loadAndWait(target), Outcome::Failed);
+        QCOMPARE(idsOf(model->items()), before);
+        QCOMPARE(titlesOf(model->items()), titles(2, u"Previous"_s));
+        QCOMPARE(changed.count(), 0);
+    }
+
+    void load_idleServer_givesUpOnceIdleForTheTimeout()
+    {
+        publishPrevious();
+        server->route(u"/stall.json"_s, { .mode = TestHttpServer::Response::Mode::NeverAnswer });
+        model->setIdleTimeout(400ms);
+        QElapsedTimer elapsed;
+        elapsed.start();
+
+        QCOMPARE(loadAndWait(server->url(u"/stall.json"_s)), Outcome::Failed);
+        QVERIFY2(elapsed.elapsed() >= 350, qPrintable(QString::number(elapsed.elapsed())));
+        QCOMPARE(titlesOf(model->items()), titles(2, u"Previous"_s));
+    }
+
+    void load_sameURLAgain_asksTheServerAfresh()
+    {
+        const QString path = u"/songInfo/lastTen.json"_s;
+        server->route(path, TestHttpServer::json(document(3, u"First"_s)));
+        QCOMPARE(loadAndWait(server->url(path)), Outcome::Published);
+        server->route(path, TestHttpServer::json(document(4, u"Second"_s)));
+
+        QCOMPARE(loadAndWait(server->url(path)), Outcome::Published);
+        QCOMPARE(server->requestCount(path), 2);
+        QCOMPARE(titlesOf(model->items()), titles(4, u"Second"_s));
+    }
+
+    void load_overlapping_publishesOnlyTheLatestCall_data()
+    {
+        QTest::addColumn<int>("firstDelay");
+        QTest::addColumn<int>("firstStatus");
+        QTest::addColumn<int>("secondDelay");
+        QTest::addColumn<int>("secondStatus");
+        QTest::addColumn<QString>("shown"); // the title prefix on show afterwards
+
+        QTest::newRow("earlier call answers last: dropped")
+            << 600 << 200 << 0 << 200 << u"Second"_s;
+        QTest::newRow("earlier call answers first: dropped too")
+            << 0 << 200 << 400 << 200 << u"Second"_s;
+        QTest::newRow("latest fails, earlier succeeds later: nothing changes")
+            << 600 << 200 << 0 << 500 << u"Previous"_s;
+        QTest::newRow("latest fails first, earlier succeeds: nothing changes")
+            << 0 << 200 << 400 << 404 << u"Previous"_s;
+        QTest::newRow("earlier fails, latest succeeds") << 0 << 500 << 400 << 200 << u"Second"_s;
+    }
+
+    void load_overlapping_publishesOnlyTheLatestCall()
+    {
+        QFETCH(int, firstDelay);
+        QFETCH(int, firstStatus);
+        QFETCH(int, secondDelay);
+        QFETCH(int, secondStatus);
+        QFETCH(QString, shown);
+        publishPrevious();
+        auto first = TestHttpServer::json(document(3, u"First"_s), firstStatus);
+        first.delay = std::chrono::milliseconds(firstDelay);
+        auto second = TestHttpServer::json(document(4, u"Second"_s), secondStatus);
+        second.delay = std::chrono::milliseconds(secondDelay);
+        server->route(u"/first/lastTen.json"_s, first);
+        server->route(u"/second/lastTen.json"_s, second);
+        QSignalSpy finished(model.get(), &LastTenViewModel::loadFinished);
+
+        model->load(server->url(u"/first/lastTen.json"_s));
+        model->load(server->url(u"/second/lastTen.json"_s));
+
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 10000);
+        const int expectedCount = shown == u"Second" ? 4 : 2;
+        QCOMPARE(titlesOf(model->items()), titles(expectedCount, shown));
+        for (const QList<QVariant> &args : finished) {
+            const Outcome outcome = args.at(1).value<Outcome>();
+            if (args.at(0).toUrl().path().startsWith(u"/first"))
+                QCOMPARE(outcome, Outcome::Superseded);
+            else
+                QCOMPARE(outcome, secondStatus == 200 ? Outcome::Published : Outcome::Failed);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_LastTenViewModel)
+#include "tst_LastTenViewModel.moc"
