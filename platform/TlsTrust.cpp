@@ -6,6 +6,16 @@
 
 namespace TlsTrust {
 
+namespace {
+
+QByteArray &addedPem()
+{
+    static QByteArray pem;
+    return pem;
+}
+
+} // namespace
+
 QByteArray buildAuthorityPem()
 {
 #ifdef ONDALUX_HAS_EXTRA_CA
@@ -27,12 +37,19 @@ bool trustInAddition(const QByteArray &pem)
     if (authorities.isEmpty())
         authorities = QSslConfiguration::systemCaCertificates();
     for (const QSslCertificate &certificate : extra) {
-        if (!authorities.contains(certificate))
-            authorities.append(certificate);
+        if (authorities.contains(certificate))
+            continue;
+        authorities.append(certificate);
+        addedPem() += certificate.toPem();
     }
     config.setCaCertificates(authorities);
     QSslConfiguration::setDefaultConfiguration(config);
     return true;
+}
+
+QByteArray additionalAuthoritiesPem()
+{
+    return addedPem();
 }
 
 void installBuildAuthority()

@@ -12,6 +12,10 @@ QByteArray buildAuthorityPem();
 // certificates in `pem`. Returns false, changing nothing, when `pem` holds no certificate.
 bool trustInAddition(const QByteArray &pem);
 
+// PEM text of every certificate trusted through trustInAddition(), in the order added; for the
+// parts of the program that verify TLS without Qt.
+QByteArray additionalAuthoritiesPem();
+
 // Trusts the build's own authority, when it has one. Call once at start-up.
 void installBuildAuthority();
 

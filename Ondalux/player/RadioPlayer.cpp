@@ -1,43 +1,159 @@
 #include "RadioPlayer.h"
 
 #include "Assets.h"
+#include "GstStreamPlayer.h"
+#include "HttpSession.h"
+#include "NowPlayingInfoCenter.h"
 
 #include <QCoreApplication>
 
-RadioPlayer::RadioPlayer(QObject *parent)
+RadioPlayer::RadioPlayer(StreamPlayer &player, NowPlayingInfoCenter &nowPlayingInfoCenter,
+                         HttpSession &session, QObject *parent)
     : QObject(parent)
-{ }
+    , m_player(player)
+    , m_nowPlayingInfoCenter(nowPlayingInfoCenter)
+    , m_songInfo(session)
+{
+    configureAudioSession();
+    setupRemoteCommands();
+    connect(&m_player, &StreamPlayer::timedMetadata, this, &RadioPlayer::metadataOutput);
+    connect(&m_songInfo, &SongInfoFetcher::nowPlayingTextReady, this, &RadioPlayer::applyTrackText);
+    connect(&m_songInfo, &SongInfoFetcher::artworkReady, this, &RadioPlayer::applyTrackArtwork);
+}
 
 RadioPlayer &RadioPlayer::shared()
 {
-    // Owned by the application object so it goes before the event loop does.
-    static RadioPlayer *const instance = new RadioPlayer(QCoreApplication::instance());
+    static RadioPlayer *const instance = [] {
+        // Owned by the application object, so it goes before the event loop does.
+        auto *engine = new RadioPlayer(*new GstStreamPlayer, NowPlayingInfoCenter::defaultCenter(),
+                                       HttpSession::shared(), QCoreApplication::instance());
+        engine->m_player.setParent(engine);
+        return engine;
+    }();
     return *instance;
+}
+
+void RadioPlayer::configureAudioSession()
+{
+    // The stream declares its role and identity to the sound server itself.
+}
+
+void RadioPlayer::setupRemoteCommands()
+{
+    // Remote commands arrive through the desktop export once it is connected.
 }
 
 void RadioPlayer::setVolume(float volume)
 {
     m_volume = volume;
     Q_EMIT volumeChanged();
+    m_player.setVolume(m_volume);
 }
 
 void RadioPlayer::play(const Station &station)
 {
     m_currentStation = station;
+    m_songInfo.setCurrentStation(m_currentStation);
     setNowPlaying(station.name());
     setArtworkImage({});
     m_currentArtwork = Assets::image(station.artworkName());
+    m_player.replaceCurrentItem(station.url());
+    m_player.setVolume(m_volume);
+    m_player.play();
     setIsPlaying(true);
+    publishNowPlayingInfo();
+    fetchSongInfo();
 }
 
 void RadioPlayer::pause()
 {
-    setIsPlaying(false);
+    applyTransport(Transport::Pause, false, 0);
 }
 
 void RadioPlayer::resume()
 {
-    setIsPlaying(true);
+    applyTransport(Transport::Play, true, 1);
+}
+
+void RadioPlayer::applyTransport(Transport message, bool playing, int rate)
+{
+    if (message == Transport::Play)
+        m_player.play();
+    else
+        m_player.pause();
+    setIsPlaying(playing);
+    updateNowPlayingRate(rate);
+}
+
+void RadioPlayer::publishNowPlayingInfo()
+{
+    QVariantMap info{
+        { NowPlayingInfoCenter::IsLiveStream, true },
+        { NowPlayingInfoCenter::PlaybackRate, 1.0 },
+    };
+    if (m_currentStation) {
+        info.insert(NowPlayingInfoCenter::Artist, m_currentStation->name());
+        info.insert(NowPlayingInfoCenter::Title, m_nowPlaying);
+    }
+    if (!m_currentArtwork.isNull())
+        info.insert(NowPlayingInfoCenter::Artwork,
+                    QVariant::fromValue(MediaItemArtwork(m_currentArtwork)));
+    m_nowPlayingInfoCenter.setNowPlayingInfo(info);
+}
+
+void RadioPlayer::refreshNowPlayingInfo()
+{
+    QVariantMap info = m_nowPlayingInfoCenter.nowPlayingInfo().value_or(QVariantMap{});
+    if (m_currentStation)
+        info.insert(NowPlayingInfoCenter::Artist, m_currentStation->name());
+    if (!m_nowPlaying.isEmpty())
+        info.insert(NowPlayingInfoCenter::Title, m_nowPlaying);
+    else
+        info.remove(NowPlayingInfoCenter::Title);
+    if (!m_currentArtwork.isNull())
+        info.insert(NowPlayingInfoCenter::Artwork,
+                    QVariant::fromValue(MediaItemArtwork(m_currentArtwork)));
+    m_nowPlayingInfoCenter.setNowPlayingInfo(info);
+}
+
+void RadioPlayer::updateNowPlayingRate(int rate)
+{
+    std::optional<QVariantMap> info = m_nowPlayingInfoCenter.nowPlayingInfo();
+    if (info)
+        info->insert(NowPlayingInfoCenter::PlaybackRate, rate);
+    m_nowPlayingInfoCenter.setNowPlayingInfo(info);
+}
+
+void RadioPlayer::fetchSongInfo()
+{
+    if (m_currentStation)
+        m_songInfo.fetchSongInfo(*m_currentStation);
+}
+
+void RadioPlayer::metadataOutput(const QList<TimedMetadataGroup> &groups)
+{
+    for (const TimedMetadataGroup &group : groups) {
+        for (const TimedMetadataItem &item : group) {
+            // The text only says that something changed; the song info says what.
+            if (item.stringValue && !item.stringValue->isEmpty())
+                fetchSongInfo();
+            else if (item.value.typeId() == QMetaType::QString && !item.value.toString().isEmpty())
+                fetchSongInfo();
+        }
+    }
+}
+
+void RadioPlayer::applyTrackText(const QString &text)
+{
+    setNowPlaying(text);
+    refreshNowPlayingInfo();
+}
+
+void RadioPlayer::applyTrackArtwork(const QImage &image)
+{
+    setArtworkImage(image);
+    m_currentArtwork = image;
+    refreshNowPlayingInfo();
 }
 
 void RadioPlayer::setIsPlaying(bool playing)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "SongInfoFetcher.h"
+#include "SongInfoPayload.h"
 #include "Station.h"
+#include "StreamPlayer.h"
 
 #include <QImage>
 #include <QObject>
@@ -8,8 +11,12 @@
 
 #include <optional>
 
-// The playback engine: one per process, living on the main thread. Every published property
-// notifies on each assignment, also when the value does not change.
+class HttpSession;
+class NowPlayingInfoCenter;
+
+// The playback engine: one per process, on the main thread. Plays one station's live stream at
+// a time and publishes what the window draws. Every published property notifies on each
+// assignment, also when the value does not change.
 class RadioPlayer : public QObject
 {
     Q_OBJECT
@@ -19,21 +26,30 @@ class RadioPlayer : public QObject
     Q_PROPERTY(QImage artworkImage READ artworkImage NOTIFY artworkImageChanged)
 
 public:
-    explicit RadioPlayer(QObject *parent = nullptr);
+    using Payload = SongInfoPayload;
 
-    // The process's one engine, created on first use; lives until the application object ends.
+    // The messages the transport sends to the audio player.
+    enum class Transport { Play, Pause };
+    Q_ENUM(Transport)
+
+    // Uses the given services for the engine's whole life; they must outlive it.
+    RadioPlayer(StreamPlayer &player, NowPlayingInfoCenter &nowPlayingInfoCenter,
+                HttpSession &session, QObject *parent = nullptr);
+
+    // The process's one engine on the real services, created on first use.
     static RadioPlayer &shared();
 
     // The last transport command's outcome.
     bool isPlaying() const { return m_isPlaying; }
     // The station's name right after it starts, then the track on air.
     QString nowPlaying() const { return m_nowPlaying; }
-    // Output volume as assigned, 0 to 1; not range-limited here.
+    // Output volume exactly as assigned; the audio player limits what it applies.
     float volume() const { return m_volume; }
     void setVolume(float volume);
     // The current track's artwork; null when there is none.
     QImage artworkImage() const { return m_artworkImage; }
 
+    StreamPlayer &player() const { return m_player; }
     // The station last passed to play().
     const std::optional<Station> &currentStation() const { return m_currentStation; }
     // What the desktop's media panel shows: the station's artwork, then the track's.
@@ -41,8 +57,21 @@ public:
 
     // Starts `station` from scratch at its live point, also when it is already playing.
     void play(const Station &station);
+    // Pauses, keeping the stream for resume().
     void pause();
+    // Continues the paused stream.
     void resume();
+    void applyTransport(Transport message, bool playing, int rate);
+
+    // The three writes of the desktop's description of what is playing.
+    void publishNowPlayingInfo();
+    void refreshNowPlayingInfo();
+    void updateNowPlayingRate(int rate);
+
+    // Asks for the current station's song info; the text and artwork follow when it arrives.
+    void fetchSongInfo();
+    // The stream announced new metadata: the track has probably changed.
+    void metadataOutput(const QList<TimedMetadataGroup> &groups);
 
 Q_SIGNALS:
     void isPlayingChanged();
@@ -51,14 +80,23 @@ Q_SIGNALS:
     void artworkImageChanged();
 
 private:
+    void configureAudioSession();
+    void setupRemoteCommands();
     void setIsPlaying(bool playing);
     void setNowPlaying(const QString &text);
     void setArtworkImage(const QImage &image);
+    void applyTrackText(const QString &text);
+    void applyTrackArtwork(const QImage &image);
 
     bool m_isPlaying = false;
     QString m_nowPlaying;
     float m_volume = 0.8F;
     QImage m_artworkImage;
+
+    StreamPlayer &m_player;
     std::optional<Station> m_currentStation;
     QImage m_currentArtwork;
+
+    NowPlayingInfoCenter &m_nowPlayingInfoCenter;
+    SongInfoFetcher m_songInfo;
 };

@@ -1,0 +1,761 @@
+#include "GstStreamPlayer.h"
+
+#include "GstHandles.h"
+#include "GstTimedMetadata.h"
+#include "MediaRuntime.h"
+#include "TlsTrust.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QNetworkInformation>
+#include <QSocketNotifier>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <deque>
+#include <gio/gio.h>
+#include <mutex>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <unordered_map>
+
+Q_LOGGING_CATEGORY(lcGst, "ondalux.gst", QtWarningMsg)
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Travels down the pipeline in front of the audio that followed a metadata update.
+constexpr char markerName[] = "ondalux-timed-metadata";
+constexpr auto watchdogInterval = 500ms;
+constexpr auto positionPollInterval = 40ms;
+constexpr auto stateCheckDelay = 300ms;
+// Enough to hold a server's connect burst; playback starts long before it is full.
+constexpr gint64 bufferDuration = 4 * GST_SECOND;
+constexpr guint playFlagAudio = 1U << 1;
+constexpr guint playFlagSoftVolume = 1U << 4;
+
+bool hasProperty(gpointer object, const char *name)
+{
+    return g_object_class_find_property(G_OBJECT_GET_CLASS(object), name) != nullptr;
+}
+
+// A certificate database of the system's authorities plus those added through TlsTrust, or
+// null when nothing was added and the system's database serves as it is. Kept in an anonymous
+// memory file, so nothing is written to disk; the database reads it when it needs it, so the
+// file stays open as long as the database lives.
+struct TlsDatabase
+{
+    GTlsDatabase *database = nullptr;
+    int fd = -1;
+
+    TlsDatabase()
+    {
+        const QByteArray added = TlsTrust::additionalAuthoritiesPem();
+        if (added.isEmpty())
+            return;
+        QByteArray pem;
+        for (const QSslCertificate &certificate : QSslConfiguration::systemCaCertificates())
+            pem += certificate.toPem();
+        pem += added;
+        fd = memfd_create("ondalux-authorities", MFD_CLOEXEC);
+        if (fd < 0 || write(fd, pem.constData(), static_cast<size_t>(pem.size())) != pem.size())
+            return;
+        const QByteArray path = "/proc/self/fd/" + QByteArray::number(fd);
+        GError *error = nullptr;
+        database = g_tls_file_database_new(path.constData(), &error);
+        if (error != nullptr) {
+            qCWarning(lcGst) << "certificate authorities not usable:" << error->message;
+            g_clear_error(&error);
+        }
+    }
+    ~TlsDatabase()
+    {
+        if (database != nullptr)
+            g_object_unref(database);
+        if (fd >= 0)
+            close(fd);
+    }
+    TlsDatabase(const TlsDatabase &) = delete;
+    TlsDatabase &operator=(const TlsDatabase &) = delete;
+};
+
+} // namespace
+
+// What the streaming threads share with the main thread. Streaming-thread code reads it,
+// posts to the main thread, and touches nothing else of the player.
+struct Streaming
+{
+    GstStreamPlayer *owner = nullptr;
+    std::atomic<quint64> generation{ 0 };
+    std::atomic<quint64> audioBuffers{ 0 };
+    std::atomic<quint64> nextMarker{ 0 };
+
+    std::mutex mutex;
+    std::unordered_map<quint64, QList<TimedMetadataGroup>> announcements; // by marker
+
+    // Output pad only, on its streaming thread.
+    quint64 outputGeneration = ~quint64(0);
+    bool audioReported = false;
+    QList<quint64> markersAhead;
+};
+
+// One source pad of an element whose tag events may be announcements; lives with the probe.
+struct TagWatch
+{
+    std::shared_ptr<Streaming> streaming;
+    GstTimedMetadata::Source source;
+    guint32 lastSeqnum = GST_SEQNUM_INVALID;
+    QList<TimedMetadataGroup> lastGroups;
+    QList<quint64> unmarked; // announcements waiting for the next buffer to mark
+};
+
+struct GstStreamPlayer::Private
+{
+    struct Announcement
+    {
+        quint64 generation = 0;
+        GstClockTime streamTime = GST_CLOCK_TIME_NONE;
+        QList<TimedMetadataGroup> groups;
+    };
+
+    GstStreamPlayer *q = nullptr;
+    Options options;
+    gsthandles::Element playbin;
+    gsthandles::Element sink;
+    gsthandles::Bus bus;
+    std::unique_ptr<TlsDatabase> tlsDatabase;
+    std::shared_ptr<Streaming> streaming = std::make_shared<Streaming>();
+    QSocketNotifier *busNotifier = nullptr;
+
+    bool hasItem = false;
+    bool wantPlaying = false;
+    bool needsReconnect = false;
+    bool bufferFilled = false;
+    bool bufferingPaused = false;
+    bool resuming = false; // waiting for the first audio after a resume
+    Clock::TimePoint pausedAt = Clock::distantPast();
+    double volume = 1.0;
+    QString outputDevice;
+
+    GstState desiredState = GST_STATE_NULL;
+    QTimer stateCheck;
+    QTimer retryTimer;
+    std::chrono::milliseconds retryDelay{ 0 };
+    QTimer watchdog;
+    quint64 buffersAtLastCheck = 0;
+    Clock::TimePoint lastProgress;
+    QTimer positionPoll;
+    std::deque<Announcement> ahead;
+    bool watchingNetwork = false;
+
+    // Main thread.
+    void build();
+    void setState(GstState state);
+    void reconcileState();
+    void stopPipeline();
+    void reconnectNow();
+    void scheduleRetry(const char *why);
+    void readBus();
+    void handle(GstMessage *message);
+    void onBuffering(int percent);
+    void onAudioStarted(quint64 generation);
+    void onMarkedAudio(quint64 generation, const QList<quint64> &markers, GstClockTime streamTime);
+    void checkWatchdog();
+    void deliverReached();
+    void watchNetwork();
+
+    // Streaming threads.
+    static void onSourceSetup(GstElement *playbin, GstElement *source, gpointer self);
+    static void onDeepElementAdded(GstBin *, GstBin *, GstElement *element, gpointer self);
+    static void onPadAdded(GstElement *element, GstPad *pad, gpointer watchSource);
+    static void watchTags(GstPad *pad, const std::shared_ptr<Streaming> &streaming,
+                          GstTimedMetadata::Source source);
+    static GstPadProbeReturn onTagPad(GstPad *pad, GstPadProbeInfo *info, gpointer watch);
+    static GstPadProbeReturn onOutputPad(GstPad *pad, GstPadProbeInfo *info, gpointer streaming);
+};
+
+GstStreamPlayer::GstStreamPlayer(QObject *parent)
+    : GstStreamPlayer(Options{}, parent)
+{ }
+
+GstStreamPlayer::GstStreamPlayer(const Options &options, QObject *parent)
+    : StreamPlayer(parent)
+    , d(std::make_unique<Private>())
+{
+    d->q = this;
+    d->options = options;
+    d->streaming->owner = this;
+    d->retryDelay = options.firstRetryDelay;
+    d->retryTimer.setSingleShot(true);
+    connect(&d->retryTimer, &QTimer::timeout, this, [this] {
+        if (d->wantPlaying)
+            d->reconnectNow();
+    });
+    d->watchdog.setInterval(watchdogInterval);
+    connect(&d->watchdog, &QTimer::timeout, this, [this] { d->checkWatchdog(); });
+    d->stateCheck.setSingleShot(true);
+    d->stateCheck.setInterval(stateCheckDelay);
+    connect(&d->stateCheck, &QTimer::timeout, this, [this] { d->reconcileState(); });
+    d->positionPoll.setInterval(positionPollInterval);
+    connect(&d->positionPoll, &QTimer::timeout, this, [this] { d->deliverReached(); });
+    d->build();
+}
+
+GstStreamPlayer::~GstStreamPlayer()
+{
+    if (d->playbin) {
+        // Joins the streaming threads, so no callback outlives the player.
+        gst_element_set_state(d->playbin.get(), GST_STATE_NULL);
+    }
+    delete d->busNotifier;
+}
+
+void GstStreamPlayer::Private::build()
+{
+    const QString error = MediaRuntime::initialize();
+    if (!error.isEmpty()) {
+        qCWarning(lcGst) << "no media framework:" << error;
+        return;
+    }
+    playbin.reset(gst_element_factory_make("playbin", "ondalux-player"));
+    if (!playbin) {
+        qCWarning(lcGst) << "playbin is missing";
+        return;
+    }
+    gst_object_ref_sink(playbin.get());
+    g_object_set(playbin.get(), "flags", playFlagAudio | playFlagSoftVolume, "buffer-duration",
+                 bufferDuration, nullptr);
+
+    GstElement *output = gst_element_factory_make(options.audioSink.constData(), "ondalux-output");
+    if (output == nullptr)
+        output = gst_element_factory_make("autoaudiosink", "ondalux-output");
+    if (output != nullptr) {
+        sink.reset(GST_ELEMENT(gst_object_ref_sink(output)));
+        if (hasProperty(output, "stream-properties")) {
+            GstStructure *properties = gst_structure_new(
+                "props", "media.role", G_TYPE_STRING, "music", "application.name", G_TYPE_STRING,
+                "Ondalux", "application.icon_name", G_TYPE_STRING, "ondalux", nullptr);
+            g_object_set(output, "stream-properties", properties, nullptr);
+            gst_structure_free(properties);
+        }
+        if (hasProperty(output, "client-name"))
+            g_object_set(output, "client-name", "Ondalux", nullptr);
+        gsthandles::Pad pad(gst_element_get_static_pad(output, "sink"));
+        if (pad) {
+            gst_pad_add_probe(pad.get(),
+                              static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER
+                                                           | GST_PAD_PROBE_TYPE_BUFFER_LIST
+                                                           | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                              &Private::onOutputPad, streaming.get(), nullptr);
+        }
+        g_object_set(playbin.get(), "audio-sink", output, nullptr);
+    }
+
+    tlsDatabase = std::make_unique<TlsDatabase>();
+    g_signal_connect(playbin.get(), "source-setup", G_CALLBACK(&Private::onSourceSetup), this);
+    // Copies of the shared state ride along with the signal; freed with the connection.
+    g_signal_connect_data(
+        playbin.get(), "deep-element-added", G_CALLBACK(&Private::onDeepElementAdded),
+        new std::shared_ptr<Streaming>(streaming),
+        [](gpointer data, GClosure *) { delete static_cast<std::shared_ptr<Streaming> *>(data); },
+        GConnectFlags{});
+
+    bus.reset(gst_element_get_bus(playbin.get()));
+    GPollFD pollFd{};
+    gst_bus_get_pollfd(bus.get(), &pollFd);
+    busNotifier = new QSocketNotifier(pollFd.fd, QSocketNotifier::Read);
+    QObject::connect(busNotifier, &QSocketNotifier::activated, q, [this] { readBus(); });
+}
+
+void GstStreamPlayer::replaceCurrentItem(const QUrl &url)
+{
+    if (!d->playbin)
+        return;
+    d->stopPipeline();
+    const QByteArray uri = url.toEncoded();
+    g_object_set(d->playbin.get(), "uri", uri.constData(), nullptr);
+    d->hasItem = true;
+    d->wantPlaying = false;
+    d->needsReconnect = false;
+    d->pausedAt = Clock::distantPast();
+    d->retryDelay = d->options.firstRetryDelay;
+}
+
+void GstStreamPlayer::play()
+{
+    if (!d->hasItem)
+        return;
+    const Clock::TimePoint now = d->options.clock->now();
+    const bool pausedLong = d->pausedAt != Clock::distantPast()
+        && secondsBetween(d->pausedAt, now)
+            >= std::chrono::duration<double>(d->options.longPause).count();
+    d->resuming = d->pausedAt != Clock::distantPast();
+    d->wantPlaying = true;
+    d->pausedAt = Clock::distantPast();
+    d->lastProgress = now;
+    d->buffersAtLastCheck = d->streaming->audioBuffers.load();
+    d->watchdog.start();
+    d->watchNetwork();
+    if (d->needsReconnect || pausedLong) {
+        d->needsReconnect = false;
+        d->reconnectNow();
+    } else {
+        d->setState(GST_STATE_PLAYING);
+    }
+}
+
+void GstStreamPlayer::pause()
+{
+    if (!d->hasItem)
+        return;
+    d->wantPlaying = false;
+    d->bufferingPaused = false;
+    d->watchdog.stop();
+    d->pausedAt = d->options.clock->now();
+    if (d->retryTimer.isActive()) {
+        // The connection is already gone; the resume makes a new one.
+        d->retryTimer.stop();
+        d->needsReconnect = true;
+        return;
+    }
+    d->setState(GST_STATE_PAUSED);
+}
+
+void GstStreamPlayer::setVolume(float volume)
+{
+    d->volume = std::isnan(volume) ? 0.0 : std::clamp(static_cast<double>(volume), 0.0, 1.0);
+    if (d->playbin)
+        g_object_set(d->playbin.get(), "volume", d->volume, nullptr);
+}
+
+double GstStreamPlayer::appliedVolume() const
+{
+    return d->volume;
+}
+
+void GstStreamPlayer::setOutputDevice(const QString &name)
+{
+    d->outputDevice = name;
+    if (d->sink && hasProperty(d->sink.get(), "device")) {
+        const QByteArray device = name.toUtf8();
+        g_object_set(d->sink.get(), "device", name.isEmpty() ? nullptr : device.constData(),
+                     nullptr);
+    }
+}
+
+QString GstStreamPlayer::outputDevice() const
+{
+    return d->outputDevice;
+}
+
+void GstStreamPlayer::Private::setState(GstState state)
+{
+    desiredState = state;
+    if (gst_element_set_state(playbin.get(), state) == GST_STATE_CHANGE_FAILURE) {
+        scheduleRetry("the pipeline refused to start");
+        return;
+    }
+    stateCheck.start();
+}
+
+// A change of state that crosses an asynchronous one in flight can be lost inside the
+// pipeline; put it right once the pipeline has settled.
+void GstStreamPlayer::Private::reconcileState()
+{
+    if (desiredState <= GST_STATE_READY || retryTimer.isActive())
+        return;
+    GstState current = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    if (gst_element_get_state(playbin.get(), &current, &pending, 0) != GST_STATE_CHANGE_SUCCESS)
+        return; // still on its way
+    if (current != desiredState) {
+        qCDebug(lcGst) << "state" << gst_element_state_get_name(current) << "instead of"
+                       << gst_element_state_get_name(desiredState);
+        setState(desiredState);
+    }
+}
+
+// Ends the current connection; afterwards nothing of it reaches the main thread.
+void GstStreamPlayer::Private::stopPipeline()
+{
+    retryTimer.stop();
+    positionPoll.stop();
+    ahead.clear();
+    ++streaming->generation;
+    desiredState = GST_STATE_READY;
+    stateCheck.stop();
+    gst_element_set_state(playbin.get(), GST_STATE_READY);
+    gst_bus_set_flushing(bus.get(), TRUE);
+    gst_bus_set_flushing(bus.get(), FALSE);
+    {
+        const std::lock_guard lock(streaming->mutex);
+        streaming->announcements.clear();
+    }
+    bufferFilled = false;
+    bufferingPaused = false;
+}
+
+void GstStreamPlayer::Private::reconnectNow()
+{
+    stopPipeline();
+    lastProgress = options.clock->now();
+    buffersAtLastCheck = streaming->audioBuffers.load();
+    setState(GST_STATE_PLAYING);
+}
+
+void GstStreamPlayer::Private::scheduleRetry(const char *why)
+{
+    if (retryTimer.isActive())
+        return;
+    qCInfo(lcGst) << "reconnecting in" << retryDelay.count() << "ms:" << why;
+    stopPipeline();
+    retryTimer.start(retryDelay);
+    retryDelay = std::min(retryDelay * 2, options.longestRetryDelay);
+}
+
+void GstStreamPlayer::Private::readBus()
+{
+    while (GstMessage *raw = gst_bus_pop(bus.get())) {
+        const gsthandles::Message message(raw);
+        handle(message.get());
+    }
+}
+
+void GstStreamPlayer::Private::handle(GstMessage *message)
+{
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR: {
+        GError *error = nullptr;
+        gst_message_parse_error(message, &error, nullptr);
+        qCInfo(lcGst) << "stream error:" << (error != nullptr ? error->message : "unknown");
+        g_clear_error(&error);
+        if (wantPlaying)
+            scheduleRetry("the stream failed");
+        else
+            needsReconnect = true;
+        break;
+    }
+    case GST_MESSAGE_EOS:
+        if (wantPlaying)
+            scheduleRetry("the stream ended");
+        else
+            needsReconnect = true;
+        break;
+    case GST_MESSAGE_BUFFERING: {
+        gint percent = 0;
+        gst_message_parse_buffering(message, &percent);
+        onBuffering(percent);
+        break;
+    }
+    case GST_MESSAGE_CLOCK_LOST:
+        if (wantPlaying && !bufferingPaused) {
+            gst_element_set_state(playbin.get(), GST_STATE_PAUSED);
+            setState(GST_STATE_PLAYING);
+        }
+        break;
+    case GST_MESSAGE_LATENCY:
+        gst_bin_recalculate_latency(GST_BIN(playbin.get()));
+        break;
+    default:
+        break;
+    }
+}
+
+// Playback starts at once rather than after the buffer fills; only when a buffer that was
+// full runs dry does playback wait for it to fill again.
+void GstStreamPlayer::Private::onBuffering(int percent)
+{
+    if (!wantPlaying)
+        return;
+    if (percent >= 100) {
+        bufferFilled = true;
+        if (bufferingPaused) {
+            bufferingPaused = false;
+            setState(GST_STATE_PLAYING);
+        }
+    } else if (bufferFilled && !bufferingPaused) {
+        bufferingPaused = true;
+        setState(GST_STATE_PAUSED);
+    }
+}
+
+void GstStreamPlayer::Private::onAudioStarted(quint64 generation)
+{
+    if (generation != streaming->generation)
+        return;
+    retryDelay = options.firstRetryDelay;
+    Q_EMIT q->audioStarted();
+}
+
+void GstStreamPlayer::Private::checkWatchdog()
+{
+    if (!wantPlaying || retryTimer.isActive())
+        return;
+    reconcileState();
+    const quint64 buffers = streaming->audioBuffers.load();
+    const Clock::TimePoint now = options.clock->now();
+    if (buffers != buffersAtLastCheck) {
+        buffersAtLastCheck = buffers;
+        lastProgress = now;
+        resuming = false;
+        return;
+    }
+    const auto seconds = [](std::chrono::milliseconds span) {
+        return std::chrono::duration<double>(span).count();
+    };
+    const double silent = secondsBetween(lastProgress, now);
+    if (resuming && silent >= seconds(options.resumeTimeout)) {
+        // The kept connection died during the pause; the listener is waiting now.
+        resuming = false;
+        reconnectNow();
+    } else if (silent >= seconds(options.stallTimeout)) {
+        scheduleRetry("no audio arrived");
+    }
+}
+
+void GstStreamPlayer::Private::watchNetwork()
+{
+    if (watchingNetwork)
+        return;
+    watchingNetwork = true;
+    if (!QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability))
+        return;
+    QObject::connect(QNetworkInformation::instance(), &QNetworkInformation::reachabilityChanged, q,
+                     [this](QNetworkInformation::Reachability reachability) {
+                         if (reachability == QNetworkInformation::Reachability::Online
+                             && retryTimer.isActive()) {
+                             retryDelay = options.firstRetryDelay;
+                             retryTimer.start(0);
+                         }
+                     });
+}
+
+void GstStreamPlayer::Private::onMarkedAudio(quint64 generation, const QList<quint64> &markers,
+                                             GstClockTime streamTime)
+{
+    if (generation != streaming->generation)
+        return;
+    for (quint64 marker : markers) {
+        Announcement announcement{ generation, streamTime, {} };
+        {
+            const std::lock_guard lock(streaming->mutex);
+            auto found = streaming->announcements.find(marker);
+            if (found == streaming->announcements.end())
+                continue;
+            announcement.groups = std::move(found->second);
+            streaming->announcements.erase(found);
+        }
+        ahead.push_back(std::move(announcement));
+    }
+    deliverReached();
+    if (!ahead.empty())
+        positionPoll.start();
+}
+
+// Announces what the audio being heard now carried.
+void GstStreamPlayer::Private::deliverReached()
+{
+    gint64 position = 0;
+    const bool known = gst_element_query_position(playbin.get(), GST_FORMAT_TIME, &position);
+    while (!ahead.empty()) {
+        const Announcement &next = ahead.front();
+        // Without a position, announcing late beats never announcing.
+        if (known && GST_CLOCK_TIME_IS_VALID(next.streamTime)
+            && static_cast<GstClockTime>(position) < next.streamTime)
+            break;
+        const QList<TimedMetadataGroup> groups = next.groups;
+        ahead.pop_front();
+        Q_EMIT q->timedMetadata(groups);
+    }
+    if (ahead.empty())
+        positionPoll.stop();
+}
+
+// Runs on the thread that creates the source.
+void GstStreamPlayer::Private::onSourceSetup(GstElement *, GstElement *source, gpointer self)
+{
+    auto *that = static_cast<Private *>(self);
+    if (hasProperty(source, "user-agent")) {
+        const QByteArray agent = "Ondalux/"
+            + (QCoreApplication::applicationVersion().isEmpty()
+                   ? QByteArray("0")
+                   : QCoreApplication::applicationVersion().toUtf8());
+        g_object_set(source, "user-agent", agent.constData(), nullptr);
+    }
+    if (that->tlsDatabase->database != nullptr && hasProperty(source, "tls-database"))
+        g_object_set(source, "tls-database", that->tlsDatabase->database, nullptr);
+}
+
+// Runs on whichever thread adds the element.
+void GstStreamPlayer::Private::onDeepElementAdded(GstBin *, GstBin *, GstElement *element,
+                                                  gpointer data)
+{
+    GstElementFactory *factory = gst_element_get_factory(element);
+    const auto source = GstTimedMetadata::sourceOf(
+        factory != nullptr ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : nullptr);
+    if (!source)
+        return;
+    const auto &streaming = *static_cast<std::shared_ptr<Streaming> *>(data);
+    auto *watch = new TagWatch{ streaming, *source, GST_SEQNUM_INVALID, {}, {} };
+    GstIterator *pads = gst_element_iterate_src_pads(element);
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(pads, &item) == GST_ITERATOR_OK) {
+        watchTags(GST_PAD(g_value_get_object(&item)), streaming, *source);
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(pads);
+    g_signal_connect_data(
+        element, "pad-added", G_CALLBACK(&Private::onPadAdded), watch,
+        [](gpointer w, GClosure *) { delete static_cast<TagWatch *>(w); }, GConnectFlags{});
+}
+
+void GstStreamPlayer::Private::onPadAdded(GstElement *, GstPad *pad, gpointer watchSource)
+{
+    const auto *model = static_cast<TagWatch *>(watchSource);
+    if (GST_PAD_DIRECTION(pad) == GST_PAD_SRC)
+        watchTags(pad, model->streaming, model->source);
+}
+
+void GstStreamPlayer::Private::watchTags(GstPad *pad, const std::shared_ptr<Streaming> &streaming,
+                                         GstTimedMetadata::Source source)
+{
+    auto *watch = new TagWatch{ streaming, source, GST_SEQNUM_INVALID, {}, {} };
+    gst_pad_add_probe(
+        pad,
+        static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_BUFFER
+                                     | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+        &Private::onTagPad, watch, [](gpointer w) { delete static_cast<TagWatch *>(w); });
+}
+
+// Streaming thread. Sees each metadata update once, as it arrives, and sends a marker down
+// the pipeline in front of the audio that follows it.
+GstPadProbeReturn GstStreamPlayer::Private::onTagPad(GstPad *pad, GstPadProbeInfo *info,
+                                                     gpointer data)
+{
+    auto *watch = static_cast<TagWatch *>(data);
+    Streaming &streaming = *watch->streaming;
+    if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) != 0) {
+        GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) != GST_EVENT_TAG)
+            return GST_PAD_PROBE_OK;
+        // A sticky tag sent again after a relink is not a new update.
+        const guint32 seqnum = gst_event_get_seqnum(event);
+        if (seqnum == watch->lastSeqnum)
+            return GST_PAD_PROBE_OK;
+        watch->lastSeqnum = seqnum;
+        GstTagList *tags = nullptr;
+        gst_event_parse_tag(event, &tags);
+        QList<TimedMetadataGroup> groups = GstTimedMetadata::groupsFrom(tags, watch->source);
+        if (groups.isEmpty())
+            return GST_PAD_PROBE_OK;
+        // Decoders repeat merged tags; only a change is an update.
+        if (watch->source == GstTimedMetadata::Source::Decoder) {
+            if (groups == watch->lastGroups)
+                return GST_PAD_PROBE_OK;
+            watch->lastGroups = groups;
+        }
+        const quint64 marker = ++streaming.nextMarker;
+        {
+            const std::lock_guard lock(streaming.mutex);
+            streaming.announcements.emplace(marker, std::move(groups));
+        }
+        watch->unmarked.append(marker);
+        return GST_PAD_PROBE_OK;
+    }
+    // The first buffer after an update: the marker goes out just in front of it.
+    while (!watch->unmarked.isEmpty()) {
+        const quint64 marker = watch->unmarked.takeFirst();
+        GstStructure *structure
+            = gst_structure_new(markerName, "marker", G_TYPE_UINT64, marker, nullptr);
+        if (!gst_pad_push_event(pad,
+                                gst_event_new_custom(GST_EVENT_CUSTOM_DOWNSTREAM, structure))) {
+            // Nothing downstream carries it: announce now rather than never.
+            const quint64 generation = streaming.generation.load();
+            GstStreamPlayer *owner = streaming.owner;
+            QMetaObject::invokeMethod(
+                owner,
+                [owner, generation, marker] {
+                    owner->d->onMarkedAudio(generation, { marker }, GST_CLOCK_TIME_NONE);
+                },
+                Qt::QueuedConnection);
+        }
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+// Streaming thread of the audio output. Counts the audio that arrives, and finds where in the
+// stream each marker's audio begins.
+GstPadProbeReturn GstStreamPlayer::Private::onOutputPad(GstPad *pad, GstPadProbeInfo *info,
+                                                        gpointer data)
+{
+    auto &streaming = *static_cast<Streaming *>(data);
+    const quint64 generation = streaming.generation.load();
+    GstStreamPlayer *owner = streaming.owner;
+    if (streaming.outputGeneration != generation) {
+        streaming.outputGeneration = generation;
+        streaming.markersAhead.clear();
+        streaming.audioReported = false;
+    }
+    if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) != 0) {
+        GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) != GST_EVENT_CUSTOM_DOWNSTREAM
+            || !gst_event_has_name(event, markerName))
+            return GST_PAD_PROBE_OK;
+        guint64 marker = 0;
+        gst_structure_get_uint64(gst_event_get_structure(event), "marker", &marker);
+        streaming.markersAhead.append(marker);
+        return GST_PAD_PROBE_DROP;
+    }
+
+    ++streaming.audioBuffers;
+    if (!streaming.audioReported) {
+        streaming.audioReported = true;
+        QMetaObject::invokeMethod(
+            owner, [owner, generation] { owner->d->onAudioStarted(generation); },
+            Qt::QueuedConnection);
+    }
+    if (streaming.markersAhead.isEmpty())
+        return GST_PAD_PROBE_OK;
+
+    GstBuffer *buffer = (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) != 0
+        ? GST_PAD_PROBE_INFO_BUFFER(info)
+        : gst_buffer_list_get(GST_PAD_PROBE_INFO_BUFFER_LIST(info), 0);
+    GstClockTime streamTime = GST_CLOCK_TIME_NONE;
+    if (buffer != nullptr && GST_BUFFER_PTS_IS_VALID(buffer)) {
+        if (GstEvent *segmentEvent = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0)) {
+            const GstSegment *segment = nullptr;
+            gst_event_parse_segment(segmentEvent, &segment);
+            streamTime
+                = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+            gst_event_unref(segmentEvent);
+        }
+    }
+    const QList<quint64> markers = std::exchange(streaming.markersAhead, {});
+    QMetaObject::invokeMethod(
+        owner,
+        [owner, generation, markers, streamTime] {
+            owner->d->onMarkedAudio(generation, markers, streamTime);
+        },
+        Qt::QueuedConnection);
+    return GST_PAD_PROBE_OK;
+}
+
+quint64 GstStreamPlayer::audioBuffersPlayed() const
+{
+    return d->streaming->audioBuffers.load();
+}
+
+std::chrono::milliseconds GstStreamPlayer::position() const
+{
+    gint64 position = 0;
+    if (!d->playbin || !gst_element_query_position(d->playbin.get(), GST_FORMAT_TIME, &position))
+        return std::chrono::milliseconds(-1);
+    return std::chrono::milliseconds(position / GST_MSECOND);
+}
