@@ -38,9 +38,8 @@ public:
     void pause() override;
     void setVolume(float volume) override;
 
-    // The sound server's output to play on, by its name; empty for the server's default.
-    void setOutputDevice(const QString &name);
-    QString outputDevice() const;
+    void setOutputDevice(const QString &name) override;
+    QString outputDevice() const override;
 
     // The gain actually applied, after clamping.
     double appliedVolume() const;

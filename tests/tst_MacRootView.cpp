@@ -1,17 +1,151 @@
+#include "AirPlayRoutePicker.h"
+#include "FakeStreamPlayer.h"
+#include "HttpSession.h"
 #include "MacRootView.h"
+#include "ManualClock.h"
+#include "NowPlayingArtwork.h"
+#include "NowPlayingInfoCenter.h"
+#include "StationPicker.h"
+#include "TestHttpServer.h"
 #include "ondalux2025App.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
-#include <QLabel>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
 #include <QTest>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray png(const QColor &color, const QString &text)
+{
+    QImage image(300, 300, QImage::Format_RGB32);
+    image.fill(color);
+    QPainter painter(&image);
+    painter.setPen(Qt::white);
+    QFont font = painter.font();
+    font.setPixelSize(40);
+    painter.setFont(font);
+    painter.drawText(image.rect(), Qt::AlignCenter, text);
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QByteArray songInfo(const QString &artist, const QString &title, const QString &artwork = {})
+{
+    QJsonObject object{ { u"artist"_s, artist }, { u"title"_s, title } };
+    if (!artwork.isEmpty())
+        object.insert(u"artwork_url"_s, artwork);
+    return QJsonDocument(object).toJson();
+}
+
+QByteArray lastTen(const QString &prefix, int count)
+{
+    QJsonArray items;
+    for (int i = 1; i <= count; ++i) {
+        QJsonObject item{ { u"artist"_s, QString(prefix + u" Artist "_s + QString::number(i)) },
+                          { u"title"_s, QString(u"Song number "_s + QString::number(i)) },
+                          { u"year"_s, QString::number(1990 + i) } };
+        if (i % 4 != 0)
+            item.insert(u"picture"_s, QString(u"art"_s + QString::number(i % 3) + u".png"_s));
+        if (i % 2 == 0)
+            item.insert(u"buycd"_s,
+                        QString(u"https:"_s + u"/"_s + u"/store.example/"_s + QString::number(i)));
+        items.append(item);
+    }
+    return QJsonDocument(items).toJson();
+}
+
+} // namespace
 
 class tst_MacRootView : public QObject
 {
     Q_OBJECT
 
+private:
+    std::unique_ptr<TestHttpServer> m_server;
+    std::unique_ptr<HttpSession> m_session;
+    std::unique_ptr<NowPlayingInfoCenter> m_center;
+    std::unique_ptr<FakeStreamPlayer> m_stream;
+    std::unique_ptr<RadioPlayer> m_player;
+    ManualClock m_clock;
+    std::unique_ptr<MacRootView> m_view;
+
+    Station station(const QString &name, const QString &key) const
+    {
+        return Station(name, m_server->url(u"/"_s + key + u"/stream"_s),
+                       key == u"a"_s ? u"SoftorbitArt"_s : u"RadioBeatloomArt"_s,
+                       m_server->url(u"/"_s + key + u"/song.json"_s),
+                       m_server->url(u"/"_s + key + u"/lastTen.json"_s));
+    }
+
+    // The station's song info now names this track, and the stream says so.
+    void announceTrack(const QString &artist, const QString &title, const QString &artwork = {})
+    {
+        const QString key = m_view->current() == m_view->softorbit() ? u"a"_s : u"b"_s;
+        m_server->route(u"/"_s + key + u"/song.json"_s,
+                        TestHttpServer::json(songInfo(artist, title, artwork)));
+        QSignalSpy applied(m_player.get(), &RadioPlayer::nowPlayingChanged);
+        m_stream->announce({ { TimedMetadataItem{ u"update"_s, {} } } });
+        QVERIFY(applied.wait());
+    }
+
+    void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
 private Q_SLOTS:
     void initTestCase() { ondalux2025App::configure(); }
+
+    void init()
+    {
+        m_server = std::make_unique<TestHttpServer>();
+        for (const QString &key : { u"a"_s, u"b"_s }) {
+            m_server->route(u"/"_s + key + u"/song.json"_s, TestHttpServer::json("{}"));
+            m_server->route(u"/"_s + key + u"/lastTen.json"_s,
+                            TestHttpServer::json(lastTen(key.toUpper(), 10)));
+        }
+        const QList<QColor> colors{ QColor(0x2a, 0x6f, 0x97), QColor(0xc2, 0x18, 0x5b),
+                                    QColor(0x3a, 0x0c, 0xa3) };
+        for (int i = 0; i < 3; ++i) {
+            for (const QString &key : { u"a"_s, u"b"_s }) {
+                m_server->route(
+                    u"/"_s + key + u"/art"_s + QString::number(i) + u".png"_s,
+                    TestHttpServer::bytes(png(colors[i], QString::number(i)), "image/png"));
+            }
+        }
+        m_session = std::make_unique<HttpSession>();
+        m_center = std::make_unique<NowPlayingInfoCenter>();
+        m_stream = std::make_unique<FakeStreamPlayer>();
+        m_player = std::make_unique<RadioPlayer>(*m_stream, *m_center, *m_session);
+        m_view = std::make_unique<MacRootView>(*m_player, m_clock, *m_session,
+                                               station(u"Softorbit"_s, u"a"_s),
+                                               station(u"Radio Beatloom"_s, u"b"_s));
+    }
+
+    void cleanup()
+    {
+        m_view.reset();
+        m_player.reset();
+    }
 
     void window_opensAtLeastMinimumSize_showingRootView()
     {
@@ -22,49 +156,188 @@ private Q_SLOTS:
         QVERIFY(window->isWindow());
         QVERIFY(window->width() >= 900);
         QVERIFY(window->height() >= 700);
-        QCOMPARE(QApplication::applicationName(), QStringLiteral("Ondalux"));
-        QCOMPARE(QApplication::topLevelWidgets().count(window.get()), 1);
-
-        // Kept beside the test binary for a person to look at.
-        QDir().mkpath(QStringLiteral("screenshots"));
-        QVERIFY(window->grab().save(QStringLiteral("screenshots/MacRootView-launch.png")));
+        QCOMPARE(QApplication::applicationName(), u"Ondalux"_s);
+        QCOMPARE(window->current(), window->softorbit());
+        QCOMPARE(window->lastRefresh(), Clock::distantPast());
+        QCOMPARE(&window->player(), &RadioPlayer::shared());
+        QVERIFY(!window->player().isPlaying());
     }
 
-    void storedState_atLaunch()
+    void refreshRules_data()
     {
-        MacRootView view;
-        QCOMPARE(view.current(), view.softorbit());
-        QCOMPARE(view.softorbit().name(), QStringLiteral("Softorbit"));
-        QCOMPARE(view.radiobeatloom().name(), QStringLiteral("Radio Beatloom"));
-        QCOMPARE(view.lastRefresh(), Clock::distantPast());
-        QCOMPARE(&view.player(), &RadioPlayer::shared());
-        QVERIFY(!view.player().isPlaying());
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("loads");
+        QTest::addColumn<bool>("refreshMoved");
+
+        QTest::newRow("first showing loads, plays nothing")
+            << QStringList{ u"show"_s } << QStringList{ u"a"_s } << false;
+        QTest::newRow("station change while paused plays and loads")
+            << QStringList{ u"show"_s, u"play"_s, u"pause"_s, u"pick b"_s }
+            << QStringList{ u"a"_s, u"b"_s } << false;
+        QTest::newRow("the selected segment again changes nothing")
+            << QStringList{ u"show"_s, u"pick a"_s } << QStringList{ u"a"_s } << false;
+        QTest::newRow("first track text reloads at once")
+            << QStringList{ u"show"_s, u"play"_s, u"track X"_s } << QStringList{ u"a"_s, u"a"_s }
+            << true;
+        QTest::newRow("two texts 5 s apart reload once")
+            << QStringList{ u"show"_s, u"play"_s, u"track X"_s, u"wait 5"_s, u"track Y"_s }
+            << QStringList{ u"a"_s, u"a"_s } << true;
+        QTest::newRow("exactly 8.0 s is too soon, later is not")
+            << QStringList{ u"show"_s,    u"play"_s,       u"track X"_s, u"wait 8"_s,
+                            u"track Y"_s, u"wait 0.001"_s, u"track Z"_s }
+            << QStringList{ u"a"_s, u"a"_s, u"a"_s } << true;
+        QTest::newRow("a track change while paused")
+            << QStringList{ u"show"_s, u"play"_s, u"pause"_s, u"track X"_s }
+            << QStringList{ u"a"_s } << false;
+        QTest::newRow("a text equal to the station name")
+            << QStringList{ u"show"_s, u"play"_s, u"track Softorbit"_s } << QStringList{ u"a"_s }
+            << false;
+        QTest::newRow("station switch does not move the throttle")
+            << QStringList{ u"show"_s,   u"play"_s,   u"track X"_s,
+                            u"wait 3"_s, u"pick b"_s, u"track Y"_s }
+            << QStringList{ u"a"_s, u"a"_s, u"b"_s } << true;
     }
 
-    void storedState_eachViewBuildsItsOwnRecordsAndLoader()
+    void refreshRules()
     {
-        MacRootView first;
-        MacRootView second;
-        QVERIFY(first.softorbit() != second.softorbit());
-        QCOMPARE(first.softorbit().url(), second.softorbit().url());
-        QVERIFY(&first.lastTenVM() != &second.lastTenVM());
-        QCOMPARE(&first.player(), &second.player());
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, loads);
+        QFETCH(bool, refreshMoved);
+        QSignalSpy started(m_view.get(), &MacRootView::lastTenLoadStarted);
+        for (const QString &step : std::as_const(steps)) {
+            const QString argument = step.section(u' ', 1);
+            if (step == u"show"_s) {
+                m_view->show();
+            } else if (step == u"play"_s || step == u"pause"_s) {
+                m_view->togglePlayback();
+            } else if (step.startsWith(u"pick "_s)) {
+                m_view->selectStation(argument == u"a"_s ? m_view->softorbit()
+                                                         : m_view->radiobeatloom());
+            } else if (step.startsWith(u"wait "_s)) {
+                m_clock.advance(std::chrono::duration<double>(argument.toDouble()));
+            } else if (argument == m_view->current().name()) {
+                announceTrack({}, {}); // blank song info stands for the station's name
+            } else {
+                announceTrack(argument, u"Song"_s);
+                QTRY_COMPARE(m_player->nowPlaying(), argument + u" – Song"_s);
+            }
+            settle();
+        }
+        QStringList seen;
+        for (const QList<QVariant> &arguments : std::as_const(started))
+            seen << arguments.at(0).toUrl().path().section(u'/', 1, 1);
+        QCOMPARE(seen, loads);
+        QCOMPARE(m_view->lastRefresh() != Clock::distantPast(), refreshMoved);
+        QTRY_COMPARE(m_server->requestCount(u"/"_s + loads.constLast() + u"/lastTen.json"_s),
+                     loads.count(loads.constLast()));
     }
 
-    void stationArtwork_isPackaged_data()
+    void spaceBar_togglesWhateverHasFocus_onlyWithoutModifiers_data()
     {
-        QTest::addColumn<QString>("assetName");
-        QTest::newRow("softorbit") << QStringLiteral("SoftorbitArt");
-        QTest::newRow("radiobeatloom") << QStringLiteral("RadioBeatloomArt");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("toggles");
+        for (const QString &focus : { u"slider"_s, u"segment"_s, u"button"_s }) {
+            QTest::addRow("%s, no modifier", qPrintable(focus))
+                << focus << Qt::KeyboardModifiers() << true;
+            QTest::addRow("%s, shift", qPrintable(focus))
+                << focus << Qt::KeyboardModifiers(Qt::ShiftModifier) << false;
+            QTest::addRow("%s, control", qPrintable(focus))
+                << focus << Qt::KeyboardModifiers(Qt::ControlModifier) << false;
+            QTest::addRow("%s, alt", qPrintable(focus))
+                << focus << Qt::KeyboardModifiers(Qt::AltModifier) << false;
+        }
     }
 
-    void stationArtwork_isPackaged()
+    void spaceBar_togglesWhateverHasFocus_onlyWithoutModifiers()
     {
-        QFETCH(QString, assetName);
-        const QImage image(QStringLiteral(":/assets/") + assetName + QStringLiteral(".png"));
-        QVERIFY(!image.isNull());
-        QVERIFY(image.width() >= 480);
-        QCOMPARE(image.width(), image.height());
+        QFETCH(QString, focus);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, toggles);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        QWidget *target = focus == u"slider"_s
+            ? static_cast<QWidget *>(m_view->findChild<QSlider *>())
+            : focus == u"segment"_s
+            ? static_cast<QWidget *>(m_view->findChild<StationPicker *>()->segment(1))
+            : m_view->findChild<QToolButton *>(u"playPause"_s);
+        target->setFocus();
+        const int volumeBefore = m_view->findChild<QSlider *>()->value();
+        QTest::keyClick(target, Qt::Key_Space, modifiers);
+        QCOMPARE(m_player->isPlaying(), toggles);
+        QCOMPARE(m_view->current(), m_view->softorbit()); // the focused segment was not picked
+        QCOMPARE(m_view->findChild<QSlider *>()->value(), volumeBefore);
+        if (toggles) {
+            QTest::keyClick(target, Qt::Key_Space);
+            QVERIFY(!m_player->isPlaying());
+        }
+    }
+
+    void volumeSlider_endsAreExact_andFollowsThePlayer()
+    {
+        auto *slider = m_view->findChild<QSlider *>();
+        QCOMPARE(slider->value(), 800);
+        slider->setValue(slider->minimum());
+        QCOMPARE(m_player->volume(), 0.0F);
+        slider->setValue(slider->maximum());
+        QCOMPARE(m_player->volume(), 1.0F);
+        m_player->setVolume(0.25F);
+        QCOMPARE(slider->value(), 250);
+    }
+
+    void artwork_choiceFollowsPlaybackAndTrack()
+    {
+        auto *artwork = m_view->findChild<NowPlayingArtwork *>();
+        QCOMPARE(artwork->content(), NowPlayingArtwork::Content::Placeholder);
+        auto *button = m_view->findChild<QToolButton *>(u"playPause"_s);
+        QCOMPARE(button->toolTip(), u"Play"_s);
+
+        m_view->togglePlayback();
+        QCOMPARE(button->toolTip(), u"Pause"_s);
+        QCOMPARE(artwork->content(), NowPlayingArtwork::Content::Image);
+        QCOMPARE(artwork->image(), m_player->currentArtwork()); // the station's own
+
+        announceTrack(u"Ana"_s, u"Rain"_s, u"art1.png"_s);
+        QTRY_VERIFY(!m_player->artworkImage().isNull());
+        QCOMPARE(artwork->image(), m_player->artworkImage());
+
+        m_view->togglePlayback();
+        QCOMPARE(artwork->content(), NowPlayingArtwork::Content::Placeholder);
+        QVERIFY(!m_player->artworkImage().isNull());
+    }
+
+    void list_showsTheLoadedRows_andScreenshots()
+    {
+        m_view->resize(1000, 900);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        auto *list = m_view->findChild<QListWidget *>();
+        QTRY_COMPARE(list->count(), 10);
+        QDir().mkpath(u"screenshots"_s);
+        QTest::qWait(300); // thumbnails
+        QVERIFY(m_view->grab().save(u"screenshots/MacRootView-launch.png"_s));
+
+        m_view->togglePlayback();
+        announceTrack(u"The Very Long Named Orchestra of Softly Orbiting Satellites"_s,
+                      u"A Title That Goes On and On Through the Night Until the Morning Comes"_s,
+                      u"art2.png"_s);
+        QTRY_VERIFY(!m_player->artworkImage().isNull());
+        QTest::qWait(300);
+        QVERIFY(m_view->grab().save(u"screenshots/MacRootView-playing.png"_s));
+
+        // The output menu, drawn over the window where it opens.
+        auto *picker = m_view->findChild<AirPlayRoutePicker *>();
+        const QPoint below = picker->mapTo(m_view.get(), QPoint(0, picker->height()));
+        picker->menu()->popup(picker->mapToGlobal(QPoint(0, picker->height())));
+        QTRY_VERIFY(picker->menu()->isVisible());
+        QTRY_VERIFY(!picker->menu()->actions().isEmpty());
+        QPixmap shot = m_view->grab();
+        QPainter painter(&shot);
+        const QPixmap menu = picker->menu()->grab();
+        painter.drawPixmap(QPoint(qMin(below.x(), shot.width() - menu.width()), below.y()), menu);
+        painter.end();
+        picker->menu()->hide();
+        QVERIFY(shot.save(u"screenshots/MacRootView-outputs.png"_s));
     }
 };
 

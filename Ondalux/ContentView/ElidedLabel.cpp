@@ -55,6 +55,17 @@ ElidedLabel::ElidedLabel(const QString &text, int maxLines, QWidget *parent)
     setAccessibleName(text);
 }
 
+void ElidedLabel::setText(const QString &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    m_layout = {};
+    setAccessibleName(text);
+    updateGeometry();
+    update();
+}
+
 void ElidedLabel::setTone(Tone tone)
 {
     m_tone = tone;

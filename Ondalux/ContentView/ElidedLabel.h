@@ -20,6 +20,7 @@ public:
     ElidedLabel(const QString &text, int maxLines, QWidget *parent = nullptr);
 
     QString text() const { return m_text; }
+    void setText(const QString &text);
     int maxLines() const { return m_maxLines; }
     void setTone(Tone tone);
 

@@ -35,13 +35,14 @@ void LastTenViewModel::load(const QUrl &from)
         }
         if (list->size() > maxItems)
             list->resize(maxItems);
-        setItems(std::move(*list));
+        setItems(std::move(*list), from);
         Q_EMIT loadFinished(from, Outcome::Published);
     });
 }
 
-void LastTenViewModel::setItems(QList<LastTenItem> items)
+void LastTenViewModel::setItems(QList<LastTenItem> items, const QUrl &source)
 {
     m_items = std::move(items);
+    m_itemsSource = source;
     Q_EMIT itemsChanged();
 }

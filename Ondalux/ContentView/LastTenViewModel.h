@@ -35,6 +35,8 @@ public:
 
     // The records of the last successful load, in document order; empty at first.
     QList<LastTenItem> items() const { return m_items; }
+    // The document `items` came from, against which their relative references resolve.
+    QUrl itemsSource() const { return m_itemsSource; }
 
     // Fetches the last-ten document at `from` afresh and, if this is still the latest call when
     // it succeeds, publishes its first ten records. Every failure leaves `items` as it was.
@@ -51,10 +53,11 @@ Q_SIGNALS:
     void loadFinished(const QUrl &from, LastTenViewModel::Outcome outcome);
 
 private:
-    void setItems(QList<LastTenItem> items);
+    void setItems(QList<LastTenItem> items, const QUrl &source);
 
     HttpSession &m_session;
     QList<LastTenItem> m_items;
+    QUrl m_itemsSource;
     std::chrono::milliseconds m_idleTimeout = defaultIdleTimeout;
     // Counts load() calls; only the latest one may publish.
     quint64 m_latestLoad = 0;

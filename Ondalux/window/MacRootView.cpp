@@ -1,61 +1,41 @@
 #include "MacRootView.h"
 
+#include "AirPlayRoutePicker.h"
 #include "Assets.h"
+#include "ElidedLabel.h"
+#include "HttpSession.h"
+#include "LastTenRow.h"
+#include "NowPlayingArtwork.h"
+#include "OutputDevices.h"
 #include "StationCatalogue.h"
+#include "StationPicker.h"
 
-#include <QButtonGroup>
+#include <QApplication>
 #include <QFrame>
-#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
 
-constexpr int artworkSide = 240;
-constexpr qreal artworkCornerRadius = 12;
 constexpr int volumeSteps = 1000;
+constexpr int nowPlayingPixelSize = 28;
+constexpr int nowPlayingLines = 3;
 
-// The 240 x 240 artwork: the placeholder when nothing plays, else `image` fitted inside.
-QPixmap artworkPixmap(const QImage &image, bool playing, const QPalette &palette, qreal dpr)
+int defaultInset(const QWidget *widget)
 {
-    QPixmap pixmap(QSize(artworkSide, artworkSide) * dpr);
-    pixmap.setDevicePixelRatio(dpr);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    const QRectF frame(0, 0, artworkSide, artworkSide);
-    QPainterPath clip;
-    clip.addRoundedRect(frame, artworkCornerRadius, artworkCornerRadius);
-    painter.setClipPath(clip);
-
-    if (!playing) {
-        QColor fill = palette.color(QPalette::PlaceholderText);
-        fill.setAlphaF(0.15F);
-        painter.fillRect(frame, fill);
-        QFont font = painter.font();
-        font.setPixelSize(48);
-        painter.setFont(font);
-        painter.setOpacity(0.5);
-        painter.setPen(palette.color(QPalette::WindowText));
-        painter.drawText(frame, Qt::AlignCenter, QString(QChar(0x266A)));
-    } else if (!image.isNull()) {
-        const QSizeF fitted = QSizeF(image.size()).scaled(frame.size(), Qt::KeepAspectRatio);
-        QRectF target(QPointF(), fitted);
-        target.moveCenter(frame.center());
-        painter.drawImage(target, image);
-    }
-    return pixmap;
+    return widget->style()->pixelMetric(QStyle::PM_LayoutLeftMargin);
 }
 
-QFont scaledFont(const QFont &base, qreal factor, QFont::Weight weight)
+QFont sizedFont(const QFont &base, qreal factor, QFont::Weight weight)
 {
     QFont font = base;
     font.setPointSizeF(base.pointSizeF() * factor);
@@ -63,21 +43,46 @@ QFont scaledFont(const QFont &base, qreal factor, QFont::Weight weight)
     return font;
 }
 
+// The bar behind the controls: the window colour, slightly see-through, with a hairline below.
+class ControlBar : public QFrame
+{
+public:
+    using QFrame::QFrame;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        QColor fill = palette().color(QPalette::Window).darker(104);
+        fill.setAlphaF(0.85F);
+        painter.fillRect(rect(), fill);
+        QColor line = palette().color(QPalette::WindowText);
+        line.setAlphaF(0.12F);
+        painter.fillRect(QRect(0, height() - 1, width(), 1), line);
+    }
+};
+
 } // namespace
 
 MacRootView::MacRootView(QWidget *parent)
-    : MacRootView(RadioPlayer::shared(), parent)
+    : MacRootView(RadioPlayer::shared(), Clock::system(), HttpSession::shared(),
+                  StationCatalogue::softorbit(), StationCatalogue::radiobeatloom(), parent)
 { }
 
-MacRootView::MacRootView(RadioPlayer &player, QWidget *parent)
+MacRootView::MacRootView(RadioPlayer &player, const Clock &clock, HttpSession &session,
+                         Station softorbit, Station radiobeatloom, QWidget *parent)
     : QWidget(parent)
-    , m_softorbit(StationCatalogue::softorbit())
-    , m_radiobeatloom(StationCatalogue::radiobeatloom())
+    , m_softorbit(std::move(softorbit))
+    , m_radiobeatloom(std::move(radiobeatloom))
     , m_current(m_softorbit)
     , m_player(player)
-    , m_lastTenVM(new LastTenViewModel(this))
+    , m_lastTenVM(new LastTenViewModel(session, this))
+    , m_clock(clock)
+    , m_session(session)
+    , m_seenNowPlaying(player.nowPlaying())
 {
     setMinimumSize(minimumWindowSize);
+    setAccessibleName(tr("Ondalux"));
 
     auto *root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
@@ -86,52 +91,43 @@ MacRootView::MacRootView(RadioPlayer &player, QWidget *parent)
     root->addWidget(buildNowPlayingBlock());
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Sunken);
+    divider->setFrameShadow(QFrame::Plain);
+    divider->setForegroundRole(QPalette::Mid);
     root->addWidget(divider);
     root->addWidget(buildLastTenSection(), 1);
 
-    for (auto signal : { &RadioPlayer::isPlayingChanged, &RadioPlayer::nowPlayingChanged,
-                         &RadioPlayer::volumeChanged, &RadioPlayer::artworkImageChanged }) {
-        connect(&m_player, signal, this, &MacRootView::refresh);
+    for (auto signal : { &RadioPlayer::isPlayingChanged, &RadioPlayer::volumeChanged,
+                         &RadioPlayer::artworkImageChanged }) {
+        connect(&m_player, signal, this, &MacRootView::refreshControls);
     }
-    refresh();
+    connect(&m_player, &RadioPlayer::nowPlayingChanged, this, &MacRootView::onNowPlayingChanged);
+    connect(m_lastTenVM, &LastTenViewModel::itemsChanged, this, &MacRootView::rebuildRows);
+    // The space bar belongs to play/pause, whichever control has the focus.
+    qApp->installEventFilter(this);
+    refreshControls();
 }
 
 QWidget *MacRootView::buildControlBar()
 {
-    auto *bar = new QFrame(this);
-    bar->setObjectName(QStringLiteral("controlBar"));
-    bar->setAutoFillBackground(true);
-    QPalette barPalette = bar->palette();
-    QColor material = barPalette.color(QPalette::Window).darker(106);
-    barPalette.setColor(QPalette::Window, material);
-    bar->setPalette(barPalette);
-
+    auto *bar = new ControlBar(this);
     auto *layout = new QHBoxLayout(bar);
+    const int inset = defaultInset(this);
+    layout->setContentsMargins(inset, inset, inset, inset);
     layout->setSpacing(12);
 
-    auto *picker = new QWidget(bar);
-    picker->setFixedWidth(360);
-    auto *segments = new QHBoxLayout(picker);
-    segments->setContentsMargins(0, 0, 0, 0);
-    segments->setSpacing(0);
-    m_stationPicker = new QButtonGroup(this);
-    m_stationPicker->setExclusive(true);
-    for (const Station *station : { &m_softorbit, &m_radiobeatloom }) {
-        auto *segment = new QPushButton(station->name(), picker);
-        segment->setCheckable(true);
-        segment->setChecked(*station == m_current);
-        segment->setFocusPolicy(Qt::NoFocus);
-        m_stationPicker->addButton(segment);
-        segments->addWidget(segment);
-        connect(segment, &QPushButton::clicked, this, [this, station] { selectStation(*station); });
-    }
-    layout->addWidget(picker);
+    m_picker = new StationPicker({ m_softorbit, m_radiobeatloom }, bar);
+    m_picker->setFixedWidth(360);
+    m_picker->setSelection(m_current);
+    connect(m_picker, &StationPicker::picked, this, &MacRootView::selectStation);
+    layout->addWidget(m_picker);
     layout->addStretch(1);
+    layout->addWidget(new AirPlayRoutePicker(m_player.player(), OutputDevices::shared(), bar));
 
     m_playPauseButton = new QToolButton(bar);
-    m_playPauseButton->setFocusPolicy(Qt::NoFocus);
-    connect(m_playPauseButton, &QAbstractButton::clicked, this, &MacRootView::togglePlayback);
+    m_playPauseButton->setObjectName(QStringLiteral("playPause"));
+    m_playPauseButton->setAutoRaise(false);
+    m_playPauseButton->setIconSize(QSize(18, 18));
+    connect(m_playPauseButton, &QToolButton::clicked, this, &MacRootView::togglePlayback);
     layout->addWidget(m_playPauseButton);
     return bar;
 }
@@ -140,52 +136,51 @@ QWidget *MacRootView::buildNowPlayingBlock()
 {
     auto *block = new QWidget(this);
     auto *layout = new QHBoxLayout(block);
+    const int inset = defaultInset(this);
+    layout->setContentsMargins(inset, inset, inset, inset);
     layout->setSpacing(18);
 
-    m_artwork = new QLabel(block);
-    m_artwork->setFixedSize(artworkSide, artworkSide);
-    auto *shadow = new QGraphicsDropShadowEffect(m_artwork);
-    shadow->setColor(QColor::fromRgbF(0, 0, 0, 0.33F));
-    shadow->setBlurRadius(16);
-    shadow->setOffset(0, 0);
-    m_artwork->setGraphicsEffect(shadow);
-    layout->addWidget(m_artwork, 0, Qt::AlignTop);
+    m_artwork = new NowPlayingArtwork(block);
+    layout->addWidget(m_artwork, 0, Qt::AlignVCenter);
 
     auto *column = new QVBoxLayout;
     column->setSpacing(8);
     m_stationName = new QLabel(block);
-    m_stationName->setFont(scaledFont(font(), 1.5, QFont::Normal));
     m_stationName->setTextFormat(Qt::PlainText);
-    QPalette namePalette = m_stationName->palette();
-    QColor nameColor = namePalette.color(QPalette::WindowText);
+    m_stationName->setFont(sizedFont(font(), 1.5, QFont::Normal));
+    QPalette faded = m_stationName->palette();
+    QColor nameColor = faded.color(QPalette::WindowText);
     nameColor.setAlphaF(0.7F);
-    namePalette.setColor(QPalette::WindowText, nameColor);
-    m_stationName->setPalette(namePalette);
+    faded.setColor(QPalette::WindowText, nameColor);
+    m_stationName->setPalette(faded);
     column->addWidget(m_stationName);
 
-    m_nowPlayingLine = new QLabel(block);
+    m_nowPlayingLine = new ElidedLabel(QString(), nowPlayingLines, block);
     QFont lineFont = font();
-    lineFont.setPixelSize(28);
+    lineFont.setPixelSize(nowPlayingPixelSize);
     lineFont.setWeight(QFont::DemiBold);
     m_nowPlayingLine->setFont(lineFont);
-    m_nowPlayingLine->setTextFormat(Qt::PlainText);
-    m_nowPlayingLine->setWordWrap(true);
+    m_nowPlayingLine->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     column->addWidget(m_nowPlayingLine);
 
     auto *volumeRow = new QHBoxLayout;
-    volumeRow->setSpacing(8);
     volumeRow->setContentsMargins(0, 10, 0, 0);
-    volumeRow->addWidget(new QLabel(tr("Volume"), block));
+    volumeRow->setSpacing(8);
+    auto *volumeLabel = new QLabel(tr("Volume"), block);
+    volumeRow->addWidget(volumeLabel);
     m_volumeSlider = new QSlider(Qt::Horizontal, block);
     m_volumeSlider->setRange(0, volumeSteps);
     m_volumeSlider->setFixedWidth(280);
-    connect(m_volumeSlider, &QSlider::valueChanged, this,
-            [this](int value) { m_player.setVolume(static_cast<float>(value) / volumeSteps); });
+    m_volumeSlider->setAccessibleName(tr("Volume"));
+    volumeLabel->setBuddy(m_volumeSlider);
+    connect(m_volumeSlider, &QSlider::valueChanged, this, [this](int value) {
+        // Both ends are exact: 0 and 1000 steps give 0.0 and 1.0.
+        m_player.setVolume(static_cast<float>(value) / volumeSteps);
+    });
     volumeRow->addWidget(m_volumeSlider);
     volumeRow->addStretch(1);
     column->addLayout(volumeRow);
     column->addStretch(1);
-
     layout->addLayout(column, 1);
     return block;
 }
@@ -194,19 +189,38 @@ QWidget *MacRootView::buildLastTenSection()
 {
     auto *section = new QWidget(this);
     auto *layout = new QVBoxLayout(section);
-    layout->setSpacing(0);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
     auto *header = new QLabel(tr("Last 10"), section);
-    header->setFont(scaledFont(font(), 1.1, QFont::DemiBold));
-    const int inset = style()->pixelMetric(QStyle::PM_LayoutLeftMargin);
+    header->setFont(sizedFont(font(), 1.1, QFont::DemiBold));
+    const int inset = defaultInset(this);
     header->setContentsMargins(inset, inset, inset, 0);
     layout->addWidget(header);
+
     m_lastTenList = new QListWidget(section);
+    m_lastTenList->setAccessibleName(tr("Last 10"));
     m_lastTenList->setMinimumHeight(220);
     m_lastTenList->setFrameShape(QFrame::NoFrame);
     m_lastTenList->setSelectionMode(QAbstractItemView::NoSelection);
+    m_lastTenList->setFocusPolicy(Qt::NoFocus);
+    m_lastTenList->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_lastTenList->setSpacing(0);
+    m_lastTenList->setStyleSheet(
+        QStringLiteral("QListWidget { background: transparent; }"
+                       "QListWidget::item { border-bottom: 1px solid palette(midlight);"
+                       " padding: 0 16px; }"));
     layout->addWidget(m_lastTenList, 1);
     return section;
+}
+
+void MacRootView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    // Reads the station selected when the load starts, not when the window appeared.
+    QTimer::singleShot(0, this, [this] { startLoad(m_current.lastTenJSON()); });
 }
 
 void MacRootView::selectStation(const Station &station)
@@ -214,7 +228,11 @@ void MacRootView::selectStation(const Station &station)
     if (station == m_current)
         return;
     m_current = station;
-    refresh();
+    m_picker->setSelection(m_current);
+    m_player.play(station);
+    const QUrl url = station.lastTenJSON();
+    QTimer::singleShot(0, this, [this, url] { startLoad(url); });
+    refreshControls();
 }
 
 void MacRootView::togglePlayback()
@@ -225,17 +243,47 @@ void MacRootView::togglePlayback()
         m_player.play(m_current);
 }
 
-void MacRootView::refresh()
+// Reloads the list when a new track is announced while playing, at most once per throttle
+// span; a change that comes too soon is dropped, not deferred.
+void MacRootView::onNowPlayingChanged()
+{
+    refreshControls();
+    const QString text = m_player.nowPlaying();
+    if (text == m_seenNowPlaying)
+        return;
+    m_seenNowPlaying = text;
+    const bool trackChange = !text.isEmpty() && text != m_current.name();
+    const double elapsed = secondsBetween(m_lastRefresh, m_clock.now());
+    if (!m_player.isPlaying() || !trackChange || elapsed <= refreshThrottleSeconds)
+        return;
+    m_lastRefresh = m_clock.now();
+    QTimer::singleShot(0, this, [this] { startLoad(m_current.lastTenJSON()); });
+}
+
+void MacRootView::startLoad(const QUrl &url)
+{
+    Q_EMIT lastTenLoadStarted(url);
+    m_lastTenVM->load(url);
+}
+
+void MacRootView::refreshControls()
 {
     const bool playing = m_player.isPlaying();
+    const QString action = playing ? tr("Pause") : tr("Play");
     m_playPauseButton->setIcon(
-        style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
-    m_playPauseButton->setToolTip(playing ? tr("Pause") : tr("Play"));
+        Assets::symbol(playing ? QStringLiteral("pause.fill") : QStringLiteral("play.fill")));
+    m_playPauseButton->setToolTip(action);
+    m_playPauseButton->setAccessibleName(action);
+    m_playPauseButton->setAccessibleDescription(playing ? tr("Playing %1").arg(m_current.name())
+                                                        : tr("Paused"));
 
-    QImage image = m_player.artworkImage();
-    if (image.isNull())
-        image = Assets::image(m_current.artworkName());
-    m_artwork->setPixmap(artworkPixmap(image, playing, palette(), devicePixelRatioF()));
+    if (!playing) {
+        m_artwork->showPlaceholder();
+    } else if (!m_player.artworkImage().isNull()) {
+        m_artwork->showImage(m_player.artworkImage());
+    } else {
+        m_artwork->showImage(Assets::image(m_current.artworkName()));
+    }
 
     m_stationName->setText(m_current.name());
     const QString nowPlaying = m_player.nowPlaying();
@@ -243,4 +291,34 @@ void MacRootView::refresh()
 
     const QSignalBlocker blocker(m_volumeSlider);
     m_volumeSlider->setValue(qRound(m_player.volume() * volumeSteps));
+    m_volumeSlider->setAccessibleDescription(tr("%1 percent").arg(qRound(m_player.volume() * 100)));
+}
+
+void MacRootView::rebuildRows()
+{
+    m_lastTenList->clear();
+    const QUrl base = m_lastTenVM->itemsSource();
+    for (const LastTenItem &item : m_lastTenVM->items()) {
+        auto *row = new LastTenRow(item, base, m_session);
+        auto *entry = new QListWidgetItem(m_lastTenList);
+        entry->setSizeHint(row->sizeHint());
+        m_lastTenList->setItemWidget(entry, row);
+    }
+}
+
+bool MacRootView::eventFilter(QObject *watched, QEvent *event)
+{
+    const auto type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
+        return QWidget::eventFilter(watched, event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    auto *target = qobject_cast<QWidget *>(watched);
+    if (key->key() != Qt::Key_Space || target == nullptr || target->window() != window())
+        return QWidget::eventFilter(watched, event);
+    if (type == QEvent::KeyPress && !key->isAutoRepeat()
+        && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        togglePlayback();
+    }
+    // Eaten either way, so a focused button or slider never takes it, with or without modifiers.
+    return true;
 }

@@ -25,6 +25,13 @@ public:
         m_volume = volume;
     }
 
+    void setOutputDevice(const QString &name) override
+    {
+        m_calls << QStringLiteral("output ") + name;
+        m_output = name;
+    }
+    QString outputDevice() const override { return m_output; }
+
     // Every call so far, oldest first: "replace URL", "play", "pause", "volume V".
     QStringList calls() const { return m_calls; }
     void clearCalls() { m_calls.clear(); }
@@ -37,4 +44,5 @@ private:
     QStringList m_calls;
     QUrl m_item;
     float m_volume = -1;
+    QString m_output;
 };

@@ -1,0 +1,71 @@
+#include "NowPlayingArtwork.h"
+
+#include "Assets.h"
+
+#include <QGraphicsDropShadowEffect>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+constexpr int symbolSide = 48;
+
+} // namespace
+
+NowPlayingArtwork::NowPlayingArtwork(QWidget *parent)
+    : QWidget(parent)
+{
+    setFixedSize(side, side);
+    setAccessibleName(tr("Artwork"));
+    auto *shadow = new QGraphicsDropShadowEffect(this);
+    shadow->setColor(QColor::fromRgbF(0, 0, 0, 0.33F));
+    shadow->setBlurRadius(16); // a soft shadow of radius 8 points
+    shadow->setOffset(0, 0);
+    setGraphicsEffect(shadow);
+}
+
+void NowPlayingArtwork::showPlaceholder()
+{
+    m_content = Content::Placeholder;
+    setAccessibleDescription(tr("Nothing playing"));
+    update();
+}
+
+void NowPlayingArtwork::showImage(const QImage &image)
+{
+    m_content = Content::Image;
+    m_image = image;
+    setAccessibleDescription(tr("Cover of what is playing"));
+    update();
+}
+
+void NowPlayingArtwork::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    const QRectF frame = rect();
+    QPainterPath clip;
+    clip.addRoundedRect(frame, cornerRadius, cornerRadius);
+    painter.setClipPath(clip);
+
+    if (m_content == Content::Placeholder) {
+        QColor fill = palette().color(QPalette::PlaceholderText);
+        fill.setAlphaF(0.15F);
+        painter.fillRect(frame, fill);
+        QColor ink = palette().color(QPalette::WindowText);
+        ink.setAlphaF(0.5F);
+        const QPixmap note = Assets::symbolPixmap(QStringLiteral("music.note"), symbolSide, ink,
+                                                  devicePixelRatioF());
+        const QSizeF noteSize = QSizeF(note.size()) / note.devicePixelRatio();
+        painter.drawPixmap(QPointF(frame.center().x() - noteSize.width() / 2,
+                                   frame.center().y() - noteSize.height() / 2),
+                           note);
+        return;
+    }
+    if (m_image.isNull())
+        return;
+    const QSizeF fitted = QSizeF(m_image.size()).scaled(frame.size(), Qt::KeepAspectRatio);
+    QRectF target(QPointF(), fitted);
+    target.moveCenter(frame.center());
+    painter.drawImage(target, m_image);
+}

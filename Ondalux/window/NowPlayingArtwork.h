@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+// The 240 x 240 artwork of the window: a placeholder while nothing plays, otherwise an image
+// fitted inside with its aspect ratio kept, all clipped to rounded corners.
+class NowPlayingArtwork : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum class Content { Placeholder, Image };
+
+    static constexpr int side = 240;
+    static constexpr qreal cornerRadius = 12;
+
+    explicit NowPlayingArtwork(QWidget *parent = nullptr);
+
+    void showPlaceholder();
+    // A null image leaves the frame empty inside its rounded clip.
+    void showImage(const QImage &image);
+
+    Content content() const { return m_content; }
+    QImage image() const { return m_image; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    Content m_content = Content::Placeholder;
+    QImage m_image;
+};

@@ -1,0 +1,139 @@
+#include "OutputDevices.h"
+
+#include "GstHandles.h"
+#include "MediaRuntime.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QSocketNotifier>
+
+Q_LOGGING_CATEGORY(lcDevices, "ondalux.devices", QtWarningMsg)
+
+namespace {
+
+OutputDevice outputFrom(GstDevice *device)
+{
+    OutputDevice output;
+    gchar *display = gst_device_get_display_name(device);
+    output.description = QString::fromUtf8(display);
+    g_free(display);
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(device), "internal-name") != nullptr) {
+        gchar *name = nullptr;
+        g_object_get(device, "internal-name", &name, nullptr);
+        output.name = QString::fromUtf8(name);
+        g_free(name);
+    }
+    if (GstStructure *properties = gst_device_get_properties(device)) {
+        // An AirPlay receiver reached through the sound server's RAOP module.
+        const gchar *api = gst_structure_get_string(properties, "device.api");
+        output.isAirPlay = api != nullptr && g_strcmp0(api, "raop") == 0;
+        gboolean isDefault = FALSE;
+        if (gst_structure_get_boolean(properties, "is-default", &isDefault))
+            output.isDefault = isDefault != FALSE;
+        if (output.name.isEmpty()) {
+            const gchar *nodeName = gst_structure_get_string(properties, "node.name");
+            output.name = QString::fromUtf8(nodeName);
+        }
+        gst_structure_free(properties);
+    }
+    return output;
+}
+
+} // namespace
+
+struct OutputDevices::Private
+{
+    std::unique_ptr<GstDeviceMonitor, gsthandles::ObjectUnref> monitor;
+    gsthandles::Bus bus;
+    std::unique_ptr<QSocketNotifier> notifier;
+};
+
+OutputDevices::OutputDevices(QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<Private>())
+{ }
+
+OutputDevices::~OutputDevices()
+{
+    if (d->monitor)
+        gst_device_monitor_stop(d->monitor.get());
+}
+
+OutputDevices &OutputDevices::shared()
+{
+    static OutputDevices *const instance = new OutputDevices(QCoreApplication::instance());
+    return *instance;
+}
+
+bool OutputDevices::isStarted() const
+{
+    return d->monitor != nullptr;
+}
+
+void OutputDevices::start()
+{
+    if (d->monitor || !MediaRuntime::initialize().isEmpty())
+        return;
+    d->monitor.reset(gst_device_monitor_new());
+    gst_device_monitor_add_filter(d->monitor.get(), "Audio/Sink", nullptr);
+    if (!gst_device_monitor_start(d->monitor.get())) {
+        qCWarning(lcDevices) << "the sound server's outputs cannot be listed";
+        return;
+    }
+    d->bus.reset(gst_device_monitor_get_bus(d->monitor.get()));
+    GPollFD pollFd{};
+    gst_bus_get_pollfd(d->bus.get(), &pollFd);
+    d->notifier = std::make_unique<QSocketNotifier>(pollFd.fd, QSocketNotifier::Read);
+    connect(d->notifier.get(), &QSocketNotifier::activated, this, [this] {
+        bool changed = false;
+        while (GstMessage *raw = gst_bus_pop(d->bus.get())) {
+            const gsthandles::Message message(raw);
+            switch (GST_MESSAGE_TYPE(raw)) {
+            case GST_MESSAGE_DEVICE_ADDED:
+            case GST_MESSAGE_DEVICE_REMOVED:
+            case GST_MESSAGE_DEVICE_CHANGED:
+                changed = true;
+                break;
+            default:
+                break;
+            }
+        }
+        if (changed)
+            refresh();
+    });
+    refresh();
+}
+
+void OutputDevices::refresh()
+{
+    QList<OutputDevice> devices;
+    GList *list = gst_device_monitor_get_devices(d->monitor.get());
+    for (GList *item = list; item != nullptr; item = item->next) {
+        OutputDevice output = outputFrom(GST_DEVICE(item->data));
+        if (!output.name.isEmpty())
+            devices.append(output);
+    }
+    g_list_free_full(list, gst_object_unref);
+    if (devices == m_devices)
+        return;
+    m_devices = devices;
+    Q_EMIT devicesChanged();
+}
+
+std::optional<OutputDevice> OutputDevices::find(const QString &name) const
+{
+    for (const OutputDevice &device : m_devices) {
+        if (device.name == name)
+            return device;
+    }
+    return std::nullopt;
+}
+
+QString OutputDevices::defaultName() const
+{
+    for (const OutputDevice &device : m_devices) {
+        if (device.isDefault)
+            return device.name;
+    }
+    return {};
+}

@@ -1,0 +1,123 @@
+#include "AirPlayRoutePicker.h"
+#include "GstStreamPlayer.h"
+#include "OutputDevices.h"
+#include "TestFixtures.h"
+#include "TestHttpServer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenu>
+#include <QProcess>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString airPlaySink = u"ondalux_test_airplay"_s;
+
+QByteArray pactl(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(u"pactl"_s, arguments);
+    if (!process.waitForFinished(5000) || process.exitCode() != 0)
+        return {};
+    return process.readAllStandardOutput();
+}
+
+// The sound server's name of the output our stream plays on; empty while it has none.
+QString sinkOfOurStream()
+{
+    QHash<int, QString> sinks;
+    const QJsonArray sinkList
+        = QJsonDocument::fromJson(pactl({ u"-f"_s, u"json"_s, u"list"_s, u"sinks"_s })).array();
+    for (const QJsonValue &sink : sinkList)
+        sinks.insert(sink[u"index"_s].toInt(), sink[u"name"_s].toString());
+    const QJsonArray inputs
+        = QJsonDocument::fromJson(pactl({ u"-f"_s, u"json"_s, u"list"_s, u"sink-inputs"_s }))
+              .array();
+    for (const QJsonValue &input : inputs) {
+        const QJsonObject properties = input[u"properties"_s].toObject();
+        if (properties[u"application.name"_s].toString() == u"Ondalux"_s
+            && properties[u"media.role"_s].toString() == u"music"_s)
+            return sinks.value(input[u"sink"_s].toInt());
+    }
+    return {};
+}
+
+} // namespace
+
+class tst_AirPlayRoutePicker : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString m_module;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_module = QString::fromUtf8(
+            pactl({ u"load-module"_s, u"module-null-sink"_s, u"sink_name="_s + airPlaySink,
+                    u"sink_properties=\"device.api=raop device.description=Living-Room\""_s })
+                .trimmed());
+        QVERIFY2(!m_module.isEmpty(), "no private sound server; run through with-test-session");
+    }
+
+    void cleanup()
+    {
+        if (!m_module.isEmpty())
+            pactl({ u"unload-module"_s, m_module });
+    }
+
+    void picker_listsOutputs_movesPlayback_andFallsBack()
+    {
+        TestHttpServer server;
+        TestHttpServer::StreamOptions stream;
+        stream.audio = TestFixtures::read(u"tone-a.mp3"_s);
+        server.stream(u"/live"_s, stream);
+        GstStreamPlayer player;
+        player.replaceCurrentItem(server.url(u"/live"_s));
+        player.play();
+        QTRY_COMPARE_WITH_TIMEOUT(sinkOfOurStream(), u"ondalux_test_a"_s, 10000);
+
+        OutputDevices devices;
+        AirPlayRoutePicker picker(player, devices);
+        QCOMPARE(picker.tint(), AirPlayRoutePicker::inactiveTint);
+        QVERIFY(!devices.isStarted()); // nothing is asked before the menu opens
+
+        // Opening the menu lists every output, the one in use checked.
+        Q_EMIT picker.menu()->aboutToShow();
+        QTRY_COMPARE(devices.devices().size(), 3);
+        QStringList listed;
+        QString checked;
+        for (QAction *action : picker.menu()->actions()) {
+            listed << action->text();
+            if (action->isChecked())
+                checked = action->data().toString();
+        }
+        QCOMPARE(listed, (QStringList{ u"Test-Output-A"_s, u"Test-Output-B"_s, u"Living-Room"_s }));
+        QCOMPARE(checked, u"ondalux_test_a"_s);
+        QVERIFY(devices.find(airPlaySink)->isAirPlay);
+        QVERIFY(!devices.find(u"ondalux_test_b"_s)->isAirPlay);
+
+        // Choosing the receiver moves the stream there without a new connection.
+        picker.menu()->actions().at(2)->trigger();
+        QCOMPARE(picker.chosen(), airPlaySink);
+        QCOMPARE(picker.tint(), AirPlayRoutePicker::activeTint);
+        QTRY_COMPARE(sinkOfOurStream(), airPlaySink);
+        QCOMPARE(server.requestCount(u"/live"_s), 1);
+
+        // The receiver goes away: back to the default output, still playing.
+        pactl({ u"unload-module"_s, std::exchange(m_module, {}) });
+        QTRY_VERIFY(picker.chosen().isEmpty());
+        QCOMPARE(picker.tint(), AirPlayRoutePicker::inactiveTint);
+        QTRY_COMPARE_WITH_TIMEOUT(sinkOfOurStream(), u"ondalux_test_a"_s, 10000);
+        const quint64 played = player.audioBuffersPlayed();
+        QTRY_VERIFY_WITH_TIMEOUT(player.audioBuffersPlayed() > played + 20, 10000);
+    }
+};
+
+QTEST_MAIN(tst_AirPlayRoutePicker)
+#include "tst_AirPlayRoutePicker.moc"
