@@ -357,6 +357,16 @@ QString GstStreamPlayer::outputDevice() const
 void GstStreamPlayer::Private::setState(GstState state)
 {
     desiredState = state;
+    GstState current = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    if (state == GST_STATE_PAUSED
+        && gst_element_get_state(playbin.get(), &current, &pending, 0) == GST_STATE_CHANGE_ASYNC
+        && pending == GST_STATE_PLAYING) {
+        // Pausing across the start-up's own change of state can leave the pipeline stuck;
+        // pause once it has arrived.
+        stateCheck.start();
+        return;
+    }
     if (gst_element_set_state(playbin.get(), state) == GST_STATE_CHANGE_FAILURE) {
         scheduleRetry("the pipeline refused to start");
         return;
@@ -372,8 +382,10 @@ void GstStreamPlayer::Private::reconcileState()
         return;
     GstState current = GST_STATE_VOID_PENDING;
     GstState pending = GST_STATE_VOID_PENDING;
-    if (gst_element_get_state(playbin.get(), &current, &pending, 0) != GST_STATE_CHANGE_SUCCESS)
-        return; // still on its way
+    if (gst_element_get_state(playbin.get(), &current, &pending, 0) != GST_STATE_CHANGE_SUCCESS) {
+        stateCheck.start(); // still on its way
+        return;
+    }
     if (current != desiredState) {
         qCDebug(lcGst) << "state" << gst_element_state_get_name(current) << "instead of"
                        << gst_element_state_get_name(desiredState);

@@ -77,7 +77,6 @@ private Q_SLOTS:
         QVERIFY(started.wait(10'000));
         QCOMPARE(m_server->requests().constLast().header("User-Agent"),
                  QByteArray("Ondalux/1.2.3"));
-        QTRY_VERIFY(player.position() > 200ms); // past the start-up, so the pause is a pause
 
         player.pause();
         QTest::qWait(300); // let the output drain
