@@ -1,19 +1,25 @@
 #include "ondalux2025App.h"
 
 #include "MacRootView.h"
-#include "MediaRuntime.h"
+#include "MprisController.h"
+#include "MprisExport.h"
+#include "NowPlayingInfoCenter.h"
+#include "RemoteCommandCenter.h"
+#include "TerminationSignals.h"
 #include "TlsTrust.h"
 
 #include <QApplication>
-
-#include <cstdio>
+#include <QIcon>
 
 int ondalux2025App::main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    TerminationSignals::quitOnTermination();
     configure();
     std::unique_ptr<MacRootView> window = makeWindow();
     window->show();
+    // Offered once the window shows; ends before the window, taking its artwork files along.
+    const std::unique_ptr<MprisExport> desktop = exportToDesktop(*window);
     return QApplication::exec();
 }
 
@@ -23,10 +29,8 @@ void ondalux2025App::configure()
     QApplication::setApplicationDisplayName(QStringLiteral("Ondalux"));
     QApplication::setApplicationVersion(QStringLiteral(ONDALUX_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("ondalux"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/ondalux.svg")));
     TlsTrust::installBuildAuthority();
-    const QString mediaError = MediaRuntime::initialize();
-    if (!mediaError.isEmpty())
-        std::printf("Audio session error: %s\n", qUtf8Printable(mediaError));
 }
 
 std::unique_ptr<MacRootView> ondalux2025App::makeWindow()
@@ -34,4 +38,19 @@ std::unique_ptr<MacRootView> ondalux2025App::makeWindow()
     auto window = std::make_unique<MacRootView>();
     window->setMinimumSize(MacRootView::minimumWindowSize);
     return window;
+}
+
+std::unique_ptr<MprisExport> ondalux2025App::exportToDesktop(QWidget &window)
+{
+    auto desktop = std::make_unique<MprisExport>(NowPlayingInfoCenter::defaultCenter(),
+                                                 RemoteCommandCenter::sharedCommandCenter());
+    QObject::connect(&desktop->controller(), &MprisController::raiseRequested, &window, [&window] {
+        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
+    QObject::connect(&desktop->controller(), &MprisController::quitRequested,
+                     QCoreApplication::instance(), &QCoreApplication::quit);
+    return desktop;
 }

@@ -1,17 +1,29 @@
 #include "RadioPlayer.h"
 
 #include "Assets.h"
+#include "AudioSession.h"
 #include "GstStreamPlayer.h"
 #include "HttpSession.h"
 #include "NowPlayingInfoCenter.h"
+#include "RemoteCommandCenter.h"
 
 #include <QCoreApplication>
 
+#include <atomic>
+#include <cstdio>
+
 RadioPlayer::RadioPlayer(StreamPlayer &player, NowPlayingInfoCenter &nowPlayingInfoCenter,
                          HttpSession &session, QObject *parent)
+    : RadioPlayer(player, nowPlayingInfoCenter, session, RemoteCommandCenter::sharedCommandCenter(),
+                  parent)
+{ }
+
+RadioPlayer::RadioPlayer(StreamPlayer &player, NowPlayingInfoCenter &nowPlayingInfoCenter,
+                         HttpSession &session, RemoteCommandCenter &remoteCommands, QObject *parent)
     : QObject(parent)
     , m_player(player)
     , m_nowPlayingInfoCenter(nowPlayingInfoCenter)
+    , m_remoteCommands(remoteCommands)
     , m_songInfo(session)
 {
     configureAudioSession();
@@ -35,12 +47,39 @@ RadioPlayer &RadioPlayer::shared()
 
 void RadioPlayer::configureAudioSession()
 {
-    // The stream declares its role and identity to the sound server itself.
+    // The stream declares its role and identity (music, Ondalux, our icon) to the sound server
+    // itself; what is left is to find out early whether playback can work at all. The program
+    // goes on either way, and says so once, however many engines a process makes.
+    static std::atomic_bool reported = false;
+    const std::optional<QString> error = AudioSession::checkPlayback();
+    if (error && !reported.exchange(true)) {
+        std::printf("Audio session error: %s\n", qUtf8Printable(*error));
+        std::fflush(stdout);
+    }
 }
 
 void RadioPlayer::setupRemoteCommands()
 {
-    // Remote commands arrive through the desktop export once it is connected.
+    // Until a station has started there is nothing to resume, and a remote play would report
+    // playback while nothing plays: play is offered, and obeyed, only from then on.
+    m_remoteCommands.setCanPlay(m_currentStation.has_value());
+    connect(this, &RadioPlayer::isPlayingChanged, &m_remoteCommands,
+            [this] { m_remoteCommands.setCanPlay(m_currentStation.has_value()); });
+    connect(&m_remoteCommands, &RemoteCommandCenter::playCommand, this, [this] {
+        if (m_currentStation)
+            resume();
+    });
+    connect(&m_remoteCommands, &RemoteCommandCenter::pauseCommand, this, &RadioPlayer::pause);
+    connect(&m_remoteCommands, &RemoteCommandCenter::togglePlayPauseCommand, this,
+            &RadioPlayer::togglePlayPause);
+}
+
+void RadioPlayer::togglePlayPause()
+{
+    if (m_isPlaying)
+        pause();
+    else if (m_currentStation)
+        resume();
 }
 
 void RadioPlayer::setVolume(float volume)

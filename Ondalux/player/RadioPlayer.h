@@ -13,6 +13,7 @@
 
 class HttpSession;
 class NowPlayingInfoCenter;
+class RemoteCommandCenter;
 
 // The playback engine: one per process, on the main thread. Plays one station's live stream at
 // a time and publishes what the window draws. Every published property notifies on each
@@ -32,9 +33,13 @@ public:
     enum class Transport { Play, Pause };
     Q_ENUM(Transport)
 
-    // Uses the given services for the engine's whole life; they must outlive it.
+    // Uses the given services for the engine's whole life; they must outlive it. Without a
+    // command center, the process's shared one delivers the remote commands.
     RadioPlayer(StreamPlayer &player, NowPlayingInfoCenter &nowPlayingInfoCenter,
                 HttpSession &session, QObject *parent = nullptr);
+    RadioPlayer(StreamPlayer &player, NowPlayingInfoCenter &nowPlayingInfoCenter,
+                HttpSession &session, RemoteCommandCenter &remoteCommands,
+                QObject *parent = nullptr);
 
     // The process's one engine on the real services, created on first use.
     static RadioPlayer &shared();
@@ -82,6 +87,7 @@ Q_SIGNALS:
 private:
     void configureAudioSession();
     void setupRemoteCommands();
+    void togglePlayPause();
     void setIsPlaying(bool playing);
     void setNowPlaying(const QString &text);
     void setArtworkImage(const QImage &image);
@@ -98,5 +104,6 @@ private:
     QImage m_currentArtwork;
 
     NowPlayingInfoCenter &m_nowPlayingInfoCenter;
+    RemoteCommandCenter &m_remoteCommands;
     SongInfoFetcher m_songInfo;
 };

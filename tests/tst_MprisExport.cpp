@@ -1,0 +1,355 @@
+#include "FakeStreamPlayer.h"
+#include "GstStreamPlayer.h"
+#include "HttpSession.h"
+#include "MprisController.h"
+#include "MprisExport.h"
+#include "NowPlayingInfoCenter.h"
+#include "RadioPlayer.h"
+#include "RemoteCommandCenter.h"
+#include "TestFixtures.h"
+#include "TestHttpServer.h"
+
+#include <QBuffer>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusObjectPath>
+#include <QDir>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString serviceName = u"org.mpris.MediaPlayer2.tst_mpris"_s;
+
+QByteArray png(const QSize &size, Qt::GlobalColor color)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// The artwork files this process has left in the session's runtime directory.
+QStringList artworkFiles()
+{
+    return QDir(qEnvironmentVariable("XDG_RUNTIME_DIR"))
+        .entryList({ u"ondalux-artwork-%1-*"_s.arg(QCoreApplication::applicationPid()) },
+                   QDir::Files);
+}
+
+} // namespace
+
+// Collects PropertiesChanged as a desktop panel would receive it.
+class PropertiesRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QVariantMap> changes;
+
+public Q_SLOTS:
+    void record(const QString &interface, const QVariantMap &changed, const QStringList &)
+    {
+        if (interface == u"org.mpris.MediaPlayer2.Player"_s)
+            changes << changed;
+    }
+};
+
+class tst_MprisExport : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestHttpServer> m_server;
+    std::unique_ptr<HttpSession> m_session;
+    std::unique_ptr<NowPlayingInfoCenter> m_center;
+    std::unique_ptr<RemoteCommandCenter> m_commands;
+    std::unique_ptr<FakeStreamPlayer> m_stream;
+    std::unique_ptr<RadioPlayer> m_engine;
+    std::unique_ptr<MprisExport> m_export;
+
+    Station softorbit() const
+    {
+        return Station(u"Softorbit"_s, m_server->url(u"/stream/softorbit"_s), u"SoftorbitArt"_s,
+                       m_server->url(u"/songInfo.json"_s), m_server->url(u"/lastTen.json"_s));
+    }
+
+    std::unique_ptr<MprisExport> makeExport(const QString &busAddress = {}) const
+    {
+        MprisExport::Options options;
+        options.serviceName = serviceName;
+        options.busAddress = busAddress;
+        return std::make_unique<MprisExport>(*m_center, *m_commands, options);
+    }
+
+    // Runs playerctl on this player while the event loop keeps serving the bus; its output.
+    static QString playerctl(const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(u"playerctl"_s, QStringList{ u"--player=tst_mpris"_s } + arguments);
+        if (!process.waitForStarted())
+            return u"playerctl did not start"_s;
+        QSignalSpy finished(&process, &QProcess::finished);
+        if (!finished.wait(10000))
+            return u"playerctl did not finish"_s;
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_server = std::make_unique<TestHttpServer>();
+        m_server->route(u"/songInfo.json"_s,
+                        TestHttpServer::json(R"({"artist":"Ana","title":"Rain"})"));
+        m_session = std::make_unique<HttpSession>();
+        m_center = std::make_unique<NowPlayingInfoCenter>();
+        m_commands = std::make_unique<RemoteCommandCenter>();
+        m_stream = std::make_unique<FakeStreamPlayer>();
+        m_engine = std::make_unique<RadioPlayer>(*m_stream, *m_center, *m_session, *m_commands);
+        m_export = makeExport();
+        QCOMPARE(m_export->serviceName(), serviceName);
+    }
+
+    void cleanup()
+    {
+        m_export.reset();
+        m_engine.reset();
+        m_stream.reset();
+    }
+
+    void controller_derivesTheStatusFromTheDictionary_data()
+    {
+        QTest::addColumn<std::optional<QVariantMap>>("info");
+        QTest::addColumn<QString>("status");
+        using Info = std::optional<QVariantMap>;
+        const QString rate = NowPlayingInfoCenter::PlaybackRate;
+        QTest::newRow("no dictionary") << Info() << u"Stopped"_s;
+        QTest::newRow("rate 1.0") << Info({ { rate, 1.0 } }) << u"Playing"_s;
+        QTest::newRow("integer rate 0") << Info({ { rate, 0 } }) << u"Paused"_s;
+        QTest::newRow("rate 0.0") << Info({ { rate, 0.0 } }) << u"Paused"_s;
+        QTest::newRow("no rate") << Info(QVariantMap{}) << u"Playing"_s;
+    }
+
+    void controller_derivesTheStatusFromTheDictionary()
+    {
+        QFETCH(std::optional<QVariantMap>, info);
+        QFETCH(QString, status);
+        m_center->setNowPlayingInfo(QVariantMap{ { NowPlayingInfoCenter::PlaybackRate, 0.5 } });
+        m_center->setNowPlayingInfo(info);
+        QCOMPARE(m_export->controller().playbackStatus(), status);
+    }
+
+    void controller_trackIdFollowsTheTrackText()
+    {
+        const auto idFor = [this](const QString &title) {
+            m_center->setNowPlayingInfo(QVariantMap{ { NowPlayingInfoCenter::Title, title },
+                                                     { NowPlayingInfoCenter::Artist, u"S"_s } });
+            return m_export->controller()
+                .metadata()
+                .value(u"mpris:trackid"_s)
+                .value<QDBusObjectPath>()
+                .path();
+        };
+        const QString first = idFor(u"Ana – Rain"_s);
+        QVERIFY(!first.startsWith(u"/org/mpris/"_s));
+        QVERIFY(first != idFor(u"Bo – Sun"_s));
+        QCOMPARE(idFor(u"Ana – Rain"_s), first);
+    }
+
+    void playerctl_seesTheStationThenTheTrackAndItsArtwork()
+    {
+        TestHttpServer::Response silence;
+        silence.mode = TestHttpServer::Response::Mode::NeverAnswer;
+        m_server->route(u"/songInfo.json"_s, silence);
+        const QString format = u"{{status}}|{{title}}|{{artist}}"_s;
+        QCOMPARE(playerctl({ u"status"_s }), u"Stopped"_s);
+
+        m_engine->play(softorbit());
+        QCOMPARE(playerctl({ u"metadata"_s, u"--format"_s, format }),
+                 u"Playing|Softorbit|Softorbit"_s);
+
+        m_server->route(
+            u"/songInfo.json"_s,
+            TestHttpServer::json(R"({"artist":"Ana","title":"Rain","picture":"cover.png"})"));
+        m_server->route(u"/cover.png"_s,
+                        TestHttpServer::bytes(png(QSize(40, 30), Qt::red), "image/png"));
+        m_stream->announce({ { TimedMetadataItem{ u"Ana - Rain"_s, u"Ana - Rain"_s } } });
+        QTRY_VERIFY(!m_engine->artworkImage().isNull());
+        QCOMPARE(playerctl({ u"metadata"_s, u"--format"_s, format }),
+                 u"Playing|Ana – Rain|Softorbit"_s);
+        const QUrl artUrl(playerctl({ u"metadata"_s, u"mpris:artUrl"_s }));
+        QVERIFY(artUrl.isLocalFile());
+        QCOMPARE(QFileInfo(artUrl.toLocalFile()).path(), qEnvironmentVariable("XDG_RUNTIME_DIR"));
+        const QImage shown(artUrl.toLocalFile(), "PNG");
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), m_engine->artworkImage());
+        QCOMPARE(artworkFiles().size(), 1); // the station's picture made way for the cover
+    }
+
+    void remoteCommands_data()
+    {
+        QTest::addColumn<bool>("stationFirst");
+        QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<QStringList>("playerCalls");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("playing");
+
+        QTest::newRow("play before any station")
+            << false << QStringList{ u"play"_s } << QStringList{} << u"Stopped"_s << false;
+        QTest::newRow("play-pause before any station")
+            << false << QStringList{ u"play-pause"_s } << QStringList{} << u"Stopped"_s << false;
+        QTest::newRow("play-pause twice")
+            << true << QStringList{ u"play-pause"_s, u"play-pause"_s }
+            << QStringList{ u"pause"_s, u"play"_s } << u"Playing"_s << true;
+        QTest::newRow("pause while paused")
+            << true << QStringList{ u"pause"_s, u"pause"_s }
+            << QStringList{ u"pause"_s, u"pause"_s } << u"Paused"_s << false;
+        QTest::newRow("stop, next, previous and seeking change nothing")
+            << true << QStringList{ u"stop"_s, u"next"_s, u"previous"_s, u"position 30"_s }
+            << QStringList{} << u"Playing"_s << true;
+    }
+
+    void remoteCommands()
+    {
+        QFETCH(bool, stationFirst);
+        QFETCH(QStringList, commands);
+        QFETCH(QStringList, playerCalls);
+        QFETCH(QString, status);
+        QFETCH(bool, playing);
+        if (stationFirst)
+            m_engine->play(softorbit());
+        QCOMPARE(m_export->controller().canPlay(), stationFirst);
+        m_stream->clearCalls();
+        for (const QString &command : std::as_const(commands))
+            playerctl(command.split(u' '));
+        QCOMPARE(m_stream->calls(), playerCalls);
+        QCOMPARE(m_engine->isPlaying(), playing);
+        QCOMPARE(playerctl({ u"status"_s }), status);
+    }
+
+    // Play before a station, asked directly: playerctl might not ask when CanPlay is false.
+    void playRequest_beforeAnyStation_changesNothing()
+    {
+        QSignalSpy playingChanged(m_engine.get(), &RadioPlayer::isPlayingChanged);
+        m_export->controller().play();
+        m_export->controller().playPause();
+        QCOMPARE(playingChanged.count(), 0);
+        QVERIFY(m_stream->calls().isEmpty());
+        QVERIFY(!m_center->nowPlayingInfo());
+    }
+
+    void propertiesChanged_announcesEveryChange()
+    {
+        QDBusConnection observer
+            = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"observer"_s);
+        PropertiesRecorder recorder;
+        QVERIFY(observer.connect(serviceName, u"/org/mpris/MediaPlayer2"_s,
+                                 u"org.freedesktop.DBus.Properties"_s, u"PropertiesChanged"_s,
+                                 &recorder, SLOT(record(QString, QVariantMap, QStringList))));
+        const auto changed = [&recorder] {
+            QStringList names;
+            for (const QVariantMap &change : std::as_const(recorder.changes))
+                names << change.keys().join(u'+');
+            return names;
+        };
+
+        m_engine->play(softorbit());
+        QTRY_COMPARE(m_engine->nowPlaying(), u"Ana – Rain"_s);
+        m_engine->pause();
+        m_engine->refreshNowPlayingInfo(); // the same dictionary again: nothing to announce
+        QTRY_COMPARE(changed().size(), 4);
+        QCOMPARE(changed(),
+                 (QStringList{ u"CanPlay"_s, u"Metadata+PlaybackStatus"_s, u"Metadata"_s,
+                               u"PlaybackStatus"_s }));
+        QCOMPARE(recorder.changes.first().value(u"CanPlay"_s), QVariant(true));
+        QCOMPARE(recorder.changes.last().value(u"PlaybackStatus"_s), QVariant(u"Paused"_s));
+        QDBusConnection::disconnectFromBus(u"observer"_s);
+    }
+
+    void artworkFiles_areReplacedAndGoWithTheExport()
+    {
+        m_server->route(
+            u"/songInfo.json"_s,
+            TestHttpServer::json(R"({"artist":"Ana","title":"Rain","picture":"cover.png"})"));
+        m_server->route(u"/cover.png"_s,
+                        TestHttpServer::bytes(png(QSize(8, 8), Qt::blue), "image/png"));
+        const auto artFile = [this] {
+            return QUrl(m_export->controller().metadata().value(u"mpris:artUrl"_s).toString())
+                .toLocalFile();
+        };
+        m_engine->play(softorbit());
+        const QString stationArt = artFile();
+        QVERIFY(QFileInfo::exists(stationArt));
+        QTRY_VERIFY(artFile() != stationArt);
+        QVERIFY(QFileInfo::exists(artFile()));
+        QVERIFY(!QFileInfo::exists(stationArt));
+        QCOMPARE(artworkFiles().size(), 1);
+        m_export.reset();
+        QCOMPARE(artworkFiles(), QStringList{});
+    }
+
+    void busName_takenByAnother_fallsBackToAnInstanceName()
+    {
+        m_export.reset();
+        QDBusConnection other
+            = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"other"_s);
+        QVERIFY(other.registerService(serviceName));
+        m_export = makeExport();
+        QCOMPARE(m_export->serviceName(),
+                 serviceName + u".instance"_s
+                     + QString::number(QCoreApplication::applicationPid()));
+        QVERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(
+            m_export->serviceName()));
+        other.unregisterService(serviceName);
+        QDBusConnection::disconnectFromBus(u"other"_s);
+    }
+
+    void withoutABus_theEngineGoesOnSilently()
+    {
+        m_export.reset();
+        static QStringList messages;
+        messages.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &text) { messages << text; });
+        m_export = makeExport(u"unix:path=/nonexistent/ondalux-bus"_s);
+        m_engine->play(softorbit());
+        m_engine->pause();
+        qInstallMessageHandler(previous);
+        QCOMPARE(messages, QStringList{});
+        QCOMPARE(m_export->serviceName(), QString());
+        QCOMPARE(m_export->controller().playbackStatus(), u"Paused"_s);
+    }
+
+    // The whole way on a real stream: the desktop pauses and resumes the one connection.
+    void playPauseTwice_onARealStream_keepsTheConnection()
+    {
+        TestHttpServer::StreamOptions options;
+        options.audio = TestFixtures::read(u"tone-a.mp3"_s);
+        m_server->stream(u"/stream/softorbit"_s, options);
+        m_engine.reset();
+        GstStreamPlayer gst;
+        RadioPlayer engine(gst, *m_center, *m_session, *m_commands);
+        QSignalSpy started(&gst, &GstStreamPlayer::audioStarted);
+        engine.play(softorbit());
+        QVERIFY(started.wait(10000));
+        QTRY_VERIFY(gst.position() > std::chrono::milliseconds(200)); // past the start-up
+
+        playerctl({ u"play-pause"_s });
+        QCOMPARE(engine.isPlaying(), false);
+        QCOMPARE(playerctl({ u"status"_s }), u"Paused"_s);
+        const quint64 playedBeforeResume = gst.audioBuffersPlayed();
+        playerctl({ u"play-pause"_s });
+        QCOMPARE(playerctl({ u"status"_s }), u"Playing"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(gst.audioBuffersPlayed() > playedBeforeResume + 10, 10000);
+        QCOMPARE(m_server->requestCount(u"/stream/softorbit"_s), 1);
+        QCOMPARE(m_server->openStreamConnections(u"/stream/softorbit"_s), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_MprisExport)
+#include "tst_MprisExport.moc"
