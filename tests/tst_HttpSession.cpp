@@ -37,7 +37,7 @@ Completed fetch(HttpSession &session, const HttpSession::Request &request)
         completed.synchronous = !returned;
     });
     returned = true;
-    (void)QTest::qWaitFor([&] { return completed.result.has_value(); }, 10'000);
+    (void)QTest::qWaitFor([&] { return completed.result.has_value(); }, 10000);
     return completed;
 }
 
@@ -124,10 +124,11 @@ private Q_SLOTS:
         QCOMPARE(server.requestCount(u"/b"_s), 2);
     }
 
-    void get_idleTimeout_isIdleNotDeadline_data()
+    void get_failure_isReportedAsItsKind_data()
     {
         QTest::addColumn<Response>("response");
         QTest::addColumn<Error>("error");
+        // Requested with 500 ms of idleness and 1000 bytes of body allowed.
         const QByteArray body(40, 'x');
         const Response trickle{ .body = body,
                                 .mode = Response::Mode::TrickleThenStall,
@@ -140,48 +141,35 @@ private Q_SLOTS:
         QTest::newRow("stalls mid-body") << stall << Error::Timeout;
         QTest::newRow("never answers")
             << Response{ .mode = Response::Mode::NeverAnswer } << Error::Timeout;
-    }
-
-    void get_idleTimeout_isIdleNotDeadline()
-    {
-        QFETCH(Response, response);
-        QFETCH(Error, error);
-        TestHttpServer server;
-        server.route(u"/slow"_s, response);
-        const Completed got
-            = fetch(m_session, { .url = server.url(u"/slow"_s), .idleTimeout = 500ms });
-        QVERIFY(got.result);
-        QCOMPARE(got.result->error, error);
-        QCOMPARE(got.result->body, error == Error::None ? response.body : QByteArray());
-    }
-
-    void get_bodyPastBound_failsAsTooLarge_data()
-    {
-        QTest::addColumn<Response>("response");
-        QTest::addColumn<Error>("error");
         const QByteArray big(5000, 'x');
-        QTest::newRow("announced") << TestHttpServer::bytes(big, "text/plain") << Error::TooLarge;
-        QTest::newRow("chunked") << Response{ .body = big, .chunked = true } << Error::TooLarge;
-        // Fails on the announcement alone: the body never comes and the idle timeout is long.
-        QTest::newRow("announced, never sent")
+        QTest::newRow("chunked past the bound")
+            << Response{ .body = big, .chunked = true } << Error::TooLarge;
+        QTest::newRow("exactly the bound")
+            << Response{ .body = big.left(1000), .chunked = true } << Error::None;
+        // Fails on the announcement alone, before the idle timeout could.
+        QTest::newRow("announced past the bound, never sent")
             << Response{ .headers = { { "Content-Length", "1000000000" } },
                          .mode = Response::Mode::TrickleThenStall }
             << Error::TooLarge;
-        QTest::newRow("exactly the bound")
-            << Response{ .body = big.left(1000), .chunked = true } << Error::None;
+        QTest::newRow("closed before answering")
+            << Response{ .mode = Response::Mode::CloseWithoutAnswer } << Error::Network;
+        QTest::newRow("closed mid-body")
+            << Response{ .headers = { { "Content-Length", "1000" }, { "Connection", "close" } },
+                         .body = "only this" }
+            << Error::Network;
     }
 
-    void get_bodyPastBound_failsAsTooLarge()
+    void get_failure_isReportedAsItsKind()
     {
         QFETCH(Response, response);
         QFETCH(Error, error);
         TestHttpServer server;
-        server.route(u"/big"_s, response);
+        server.route(u"/r"_s, response);
         const Completed got = fetch(
-            m_session, { .url = server.url(u"/big"_s), .idleTimeout = 60s, .maxBodyBytes = 1000 });
+            m_session, { .url = server.url(u"/r"_s), .idleTimeout = 500ms, .maxBodyBytes = 1000 });
         QVERIFY(got.result);
         QCOMPARE(got.result->error, error);
-        QVERIFY(got.result->body.size() <= 1000);
+        QCOMPARE(got.result->body, error == Error::None ? response.body : QByteArray());
     }
 
     void get_redirects_followsAtMostFiveWebHops_data()
@@ -192,7 +180,6 @@ private Q_SLOTS:
         QTest::newRow("five") << 5 << QString() << Error::None;
         QTest::newRow("six") << 6 << QString() << Error::Redirect;
         QTest::newRow("to file:") << 1 << u"file:///etc/hostname"_s << Error::Redirect;
-        QTest::newRow("to ftp:") << 1 << u"ftp://127.0.0.1/x"_s << Error::Redirect;
     }
 
     void get_redirects_followsAtMostFiveWebHops()
@@ -218,44 +205,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("url");
         QTest::newRow("file") << u"file:///etc/hostname"_s;
-        QTest::newRow("data") << u"data:text/plain,hello"_s;
-        QTest::newRow("ftp") << u"ftp://127.0.0.1:%1/x"_s;
-        QTest::newRow("relative") << u"/np.json"_s;
-        QTest::newRow("empty") << QString();
+        QTest::newRow("no host") << u"/np.json"_s;
     }
 
     void get_notHttp_failsLaterTouchingNothing()
     {
         QFETCH(QString, url);
-        TestHttpServer server;
-        const QUrl target(url.contains(u"%1"_s) ? url.arg(server.port()) : url);
-        const Completed got = fetch(m_session, target);
+        const Completed got = fetch(m_session, QUrl(url));
         QVERIFY(got.result);
         QVERIFY(!got.synchronous);
         QCOMPARE(got.result->error, Error::UnsupportedScheme);
-        QVERIFY(got.result->body.isEmpty());
-        QVERIFY(server.requests().isEmpty());
-    }
-
-    void get_connectionLost_failsAsNetwork_data()
-    {
-        QTest::addColumn<Response>("response");
-        QTest::newRow("closed before answering")
-            << Response{ .mode = Response::Mode::CloseWithoutAnswer };
-        QTest::newRow("closed mid-body")
-            << Response{ .headers = { { "Content-Length", "1000" }, { "Connection", "close" } },
-                         .body = "only this" };
-    }
-
-    void get_connectionLost_failsAsNetwork()
-    {
-        QFETCH(Response, response);
-        TestHttpServer server;
-        server.route(u"/np.json"_s, response);
-        const Completed got
-            = fetch(m_session, server.url(u"/np.json"_s), Policy::ReloadIgnoringLocalCache);
-        QVERIFY(got.result);
-        QCOMPARE(got.result->error, Error::Network);
         QVERIFY(got.result->body.isEmpty());
     }
 

@@ -10,9 +10,7 @@ namespace {
 // JSON written with single quotes, so test data needs no escaping; the quotes become double.
 QByteArray json(const char *text)
 {
-    QByteArray bytes(text);
-    bytes.replace('\'', '"');
-    return bytes;
+    return QByteArray(text).replace('\'', '"');
 }
 
 using Key = LastTenItem::CodingKeys;
@@ -66,54 +64,42 @@ private Q_SLOTS:
             << QStringList{ u"artist=a|title=t|mix=m|year=1999|buycd=https://b|picture=p|"
                             u"artwork_url=au|artwork=aw|cover=c|coverart=ca|albumart=aa|"
                             u"image=i|image_url=iu"_s };
-        QTest::newRow("array: empty title is present, null title absent")
-            << json("[{'title':''},{'title':null,'artist':'x'}]") << true
-            << QStringList{ u"title="_s, u"artist=x"_s };
+        QTest::newRow("array: empty title present, null title absent, empty entry")
+            << json("[{'title':''},{'title':null,'artist':'x'},{}]") << true
+            << QStringList{ u"title="_s, u"artist=x"_s, QString() };
         QTest::newRow("array: surrounding spaces and escapes kept as sent")
             << json("[{'artist':'  Ana \\u00e9\\n ','mix':'\\t'}]") << true
             << QStringList{ u"artist=  Ana \u00e9\n |mix=\t"_s };
         QTest::newRow("array: unknown keys, id and other spellings ignored")
-            << json("[{'id':7,'Artist':5,'extra':{'n':[1,true]},'artist':'a'}]") << true
-            << QStringList{ u"artist=a"_s };
-        QTest::newRow("array: entry that is an empty object")
-            << "[{}]"_ba << true << QStringList{ QString() };
+            << json("[{'id':7,'Artist':5,'imageUrl':1,'extra':{'n':[1,true]},'artist':'a'}]")
+            << true << QStringList{ u"artist=a"_s };
         QTest::newRow("array: year as a number fails the whole list")
             << QByteArray("[" + a + json(",{'artist':'B','year':1999}]")) << false << none;
-        QTest::newRow("array: buycd as a boolean") << json("[{'buycd':true}]") << false << none;
-        QTest::newRow("array: artist as an array") << json("[{'artist':['A']}]") << false << none;
         QTest::newRow("array: entry that is a number")
             << QByteArray("[" + a + ",1]") << false << none;
-        QTest::newRow("array: entry that is null") << "[null]"_ba << false << none;
 
         // Object shape
         QTest::newRow("object: items wins over data") << QByteArray(
             "{\"items\":[" + a + "," + b + "],\"data\":[" + a + "," + b + "," + c + "]}")
                                                       << true << ab;
+        QTest::newRow("object: Items is not items")
+            << QByteArray("{\"Items\":[" + a + "],\"data\":[" + b + "]}") << true
+            << QStringList{ u"artist=B|title=T2"_s };
         QTest::newRow("object: null items gives data")
             << QByteArray("{\"items\":null,\"data\":[" + a + "," + b + "," + c + "]}") << true
             << abc;
-        QTest::newRow("object: data alone") << QByteArray("{\"data\":[" + a + "]}") << true
-                                            << QStringList{ u"artist=A|title=T1"_s };
         QTest::newRow("object: empty items wins over data")
             << QByteArray("{\"items\":[],\"data\":[" + a + "]}") << true << none;
         QTest::newRow("object: neither items nor data") << json("{'list':[]}") << false << none;
-        QTest::newRow("object: both null") << json("{'items':null,'data':null}") << false << none;
-        QTest::newRow("object: good items, data a string")
-            << QByteArray("{\"items\":[" + a + "],\"data\":\"x\"}") << false << none;
         QTest::newRow("object: items a string, good data")
             << QByteArray("{\"items\":\"x\",\"data\":[" + a + "]}") << false << none;
-        QTest::newRow("object: year as a number in data")
-            << json("{'data':[{'year':2001}]}") << false << none;
         QTest::newRow("object: bad entry in data beside good items")
             << QByteArray("{\"items\":[" + a + "],\"data\":[{\"mix\":1}]}") << false << none;
 
         // Not a document
-        QTest::newRow("empty body") << QByteArray() << false << none;
         QTest::newRow("HTML") << "<html><body>502</body></html>"_ba << false << none;
         QTest::newRow("truncated JSON") << QByteArray("[" + a + ",") << false << none;
-        QTest::newRow("top-level string") << json("'items'") << false << none;
-        QTest::newRow("top-level number") << "10"_ba << false << none;
-        QTest::newRow("top-level null") << "null"_ba << false << none;
+        QTest::newRow("top-level string, not array or object") << json("'items'") << false << none;
         QTest::newRow("invalid UTF-8 in a string")
             << "[{\"artist\":\"\xff\xfe\"}]"_ba << false << none;
         QTest::newRow("nested far too deep") << QByteArray(100000, '[') << false << none;
@@ -148,19 +134,6 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(ids.size(), 6);
-    }
-
-    void codingKeys_matchExactSpellingsOnly()
-    {
-        for (const Key key : allKeys)
-            QVERIFY(LastTenItem::codingKey(LastTenItem::stringValue(key)) == key);
-        for (const QString &other : { u"Artist"_s, u"id"_s, u"imageUrl"_s, u"items"_s, QString() })
-            QVERIFY2(!LastTenItem::codingKey(other), qPrintable(other));
-
-        using WrappedKey = LastTenItem::Wrapped::CodingKeys;
-        for (const WrappedKey key : { WrappedKey::items, WrappedKey::data })
-            QVERIFY(LastTenItem::Wrapped::codingKey(LastTenItem::Wrapped::stringValue(key)) == key);
-        QVERIFY(!LastTenItem::Wrapped::codingKey(u"Items"));
     }
 };
 
