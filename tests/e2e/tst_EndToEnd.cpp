@@ -1,0 +1,393 @@
+#include "StationProcess.h"
+
+#include <QDir>
+#include <QImage>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QSslConfiguration>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+// The program built for the local station (ondalux-e2e) against ondalux-station, each on its own
+// X display (Xvfb), session bus and the test session's sound server. It is driven as its user
+// and the desktop drive it: keys pressed on its window, MPRIS commands (playerctl). What it
+// does is read from outside: the requests the station logs, the sound server's streams, MPRIS.
+
+namespace {
+
+constexpr int launchTimeout = 20000; // a loaded machine starts a GUI program slowly
+constexpr int playTimeout = 15000;
+
+struct Output
+{
+    int exitCode = -1;
+    QString text;
+};
+
+Output run(const QString &program, const QStringList &arguments,
+           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+             QString::fromUtf8(process.readAllStandardOutput()).trimmed() };
+}
+
+// A helper that prints one line once it is ready, such as its address.
+std::unique_ptr<QProcess> startReporting(const QString &program, const QStringList &arguments,
+                                         QString *firstLine)
+{
+    auto process = std::make_unique<QProcess>();
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start(program, arguments);
+    if (!process->waitForStarted())
+        return nullptr;
+    while (!process->canReadLine()) {
+        if (!process->waitForReadyRead(10000))
+            return nullptr;
+    }
+    *firstLine = QString::fromUtf8(process->readLine()).trimmed();
+    return process;
+}
+
+// A virtual display of the test's own. Display numbers are shared by the whole machine: one is
+// taken from a range few use, and the server there is recognised by its odd size. -noreset
+// keeps the server from restarting, and refusing connections meanwhile, when a client leaves.
+std::unique_ptr<QProcess> startDisplay(QString *display)
+{
+    const QString size = u"1280x904x24"_s;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const QString number = QString::number(400 + QRandomGenerator::global()->bounded(500));
+        QString ready;
+        auto process = startReporting(u"Xvfb"_s,
+                                      { u':' + number, u"-displayfd"_s, u"1"_s, u"-screen"_s,
+                                        u"0"_s, size, u"-nolisten"_s, u"tcp"_s, u"-noreset"_s },
+                                      &ready);
+        if (!process || ready != number)
+            continue;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"DISPLAY"_s, u':' + number);
+        if (run(u"xdotool"_s, { u"getdisplaygeometry"_s }, environment).text == u"1280 904"_s) {
+            *display = u':' + number;
+            return process;
+        }
+        process->kill();
+        process->waitForFinished();
+    }
+    return nullptr;
+}
+
+void stop(std::unique_ptr<QProcess> &process)
+{
+    if (!process)
+        return;
+    process->terminate();
+    if (!process->waitForFinished(5000)) {
+        process->kill();
+        process->waitForFinished();
+    }
+    process.reset();
+}
+
+enum class Audio { None, Corked, Flowing };
+
+} // namespace
+
+class tst_EndToEnd : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QProcess> m_display;
+    std::unique_ptr<QProcess> m_bus;
+    std::unique_ptr<QProcess> m_app;
+    std::unique_ptr<StationProcess> m_station;
+    QProcessEnvironment m_environment; // the display and the bus, for the program and its tools
+    QNetworkAccessManager m_network;
+
+    // Starts the station, then the program, and waits until its window and MPRIS are up. The
+    // helpers return false once the test has failed, so that it stops there.
+    bool launch(const QStringList &stationArguments)
+    {
+        launchChecked(stationArguments);
+        return !QTest::currentTestFailed();
+    }
+
+    void launchChecked(const QStringList &stationArguments)
+    {
+        m_station = std::make_unique<StationProcess>(
+            QStringLiteral(STATION_EXECUTABLE), QStringLiteral(STATION_TLS_DIR "/station.pem"),
+            QStringLiteral(STATION_TLS_DIR "/station.key"));
+        // A short burst keeps the program close to the live point, so a change of track shows
+        // soon after the station makes it.
+        QVERIFY2(m_station->start(stationPorts(),
+                                  QStringList{ u"--burst-seconds"_s, u"1"_s } + stationArguments),
+                 qPrintable(m_station->error()));
+        m_app = std::make_unique<QProcess>();
+        m_app->setProcessEnvironment(m_environment);
+        m_app->setProcessChannelMode(QProcess::MergedChannels);
+        m_app->start(QStringLiteral(APP_EXECUTABLE), {});
+        QVERIFY(m_app->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->state() != QProcess::Running || !window().isEmpty(),
+                                 launchTimeout);
+        QVERIFY2(m_app->state() == QProcess::Running, "ondalux quit at start");
+        QTRY_COMPARE_WITH_TIMEOUT(mpris({ u"status"_s }), u"Stopped"_s, launchTimeout);
+    }
+
+    static StationProcess::Ports stationPorts()
+    {
+        return { STATION_FIRST_PORT, STATION_FIRST_PORT + 1, STATION_FIRST_PORT + 2 };
+    }
+
+    QString window()
+    {
+        return run(u"xdotool"_s,
+                   { u"search"_s, u"--onlyvisible"_s, u"--pid"_s,
+                     QString::number(m_app->processId()) },
+                   m_environment)
+            .text.section(u'\n', 0, 0);
+    }
+
+    // Types `key` on the program's window, as its user would.
+    bool press(const QString &key)
+    {
+        pressChecked(key);
+        return !QTest::currentTestFailed();
+    }
+
+    void pressChecked(const QString &key)
+    {
+        const QString id = window();
+        QVERIFY(!id.isEmpty());
+        QCOMPARE(run(u"xdotool"_s, { u"windowfocus"_s, u"--sync"_s, id }, m_environment).exitCode,
+                 0);
+        QCOMPARE(run(u"xdotool"_s, { u"key"_s, key }, m_environment).exitCode, 0);
+    }
+
+    QString mpris(const QStringList &arguments)
+    {
+        return run(u"playerctl"_s, QStringList{ u"--player=ondalux"_s } + arguments, m_environment)
+            .text;
+    }
+
+    QString mprisTitle() { return mpris({ u"metadata"_s, u"xesam:title"_s }); }
+
+    // The program's stream on the sound server.
+    Audio audio()
+    {
+        const QString listing = run(u"pactl"_s, { u"list"_s, u"sink-inputs"_s }).text;
+        const QString owner
+            = u"application.process.id = \""_s + QString::number(m_app->processId()) + u'"';
+        for (const QString &block : listing.split(u"Sink Input #"_s)) {
+            if (block.contains(owner))
+                return block.contains(u"Corked: no"_s) ? Audio::Flowing : Audio::Corked;
+        }
+        return Audio::None;
+    }
+
+    int requestCount(const QString &host, const QString &target)
+    {
+        return static_cast<int>(m_station->requests(host, target).size());
+    }
+
+    // The cover the station serves for `track`, by default the track on air.
+    QImage stationCover(const QString &station, QJsonObject track = {})
+    {
+        if (track.isEmpty())
+            track = m_station->track(station);
+        const QString slug = track.value(u"slug"_s).toString();
+        std::unique_ptr<QNetworkReply> reply(
+            m_network.get(QNetworkRequest(m_station->url(station, u"/art/"_s + slug + u".png"_s))));
+        QSignalSpy finished(reply.get(), &QNetworkReply::finished);
+        if (!reply->isFinished())
+            finished.wait(10000);
+        return QImage::fromData(reply->readAll()).convertToFormat(QImage::Format_ARGB32);
+    }
+
+    // The cover the desktop's media panel is shown.
+    QImage panelCover()
+    {
+        const QUrl url(mpris({ u"metadata"_s, u"mpris:artUrl"_s }));
+        return QImage(url.toLocalFile()).convertToFormat(QImage::Format_ARGB32);
+    }
+
+    bool expectPlaying(const QString &station, const QString &name)
+    {
+        expectPlayingChecked(station, name);
+        return !QTest::currentTestFailed();
+    }
+
+    void expectPlayingChecked(const QString &station, const QString &name)
+    {
+        QTRY_COMPARE_WITH_TIMEOUT(audio(), Audio::Flowing, playTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            mprisTitle(), StationProcess::nowPlayingText(m_station->track(station)), playTimeout);
+        QCOMPARE(mpris({ u"metadata"_s, u"xesam:artist"_s }), name);
+        QCOMPARE(mpris({ u"status"_s }), u"Playing"_s);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        for (const QString &tool :
+             { u"Xvfb"_s, u"xdotool"_s, u"playerctl"_s, u"pactl"_s, u"dbus-daemon"_s }) {
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                QFAIL(qPrintable(tool + u" is missing: run scripts/setup"_s));
+        }
+        QVERIFY2(run(u"pactl"_s, { u"info"_s }).exitCode == 0,
+                 "no sound server: run the tests through tests/support/with-test-session");
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.addCaCertificates(QStringLiteral(STATION_TLS_DIR "/ca.pem"));
+        QSslConfiguration::setDefaultConfiguration(tls);
+    }
+
+    void init()
+    {
+        QString display;
+        m_display = startDisplay(&display);
+        QVERIFY2(m_display, "Xvfb did not start");
+        QString busAddress;
+        m_bus = startReporting(u"dbus-daemon"_s,
+                               { u"--session"_s, u"--nofork"_s, u"--print-address=1"_s },
+                               &busAddress);
+        QVERIFY2(m_bus, "dbus-daemon did not start");
+
+        m_environment = QProcessEnvironment::systemEnvironment();
+        m_environment.remove(u"WAYLAND_DISPLAY"_s);
+        m_environment.insert(u"DISPLAY"_s, display);
+        m_environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+        m_environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, busAddress);
+    }
+
+    void cleanup()
+    {
+        if (m_app) {
+            m_app->terminate();
+            if (!m_app->waitForFinished(5000))
+                m_app->kill();
+            m_app->waitForFinished();
+            if (QTest::currentTestFailed()) {
+                qInfo().noquote() << "ondalux printed:\n" << m_app->readAll();
+                if (m_station)
+                    qInfo().noquote() << "ondalux-station printed:\n"
+                                      << m_station->lines().join(u'\n');
+            }
+            m_app.reset();
+        }
+        m_station.reset();
+        stop(m_bus);
+        stop(m_display);
+    }
+
+    void launch_loadsSoftorbitsListAndStaysSilent()
+    {
+        QVERIFY(launch({}));
+        QTRY_COMPARE_WITH_TIMEOUT(requestCount(u"softorbit"_s, u"/songInfo/lastTen.json"_s), 1,
+                                  launchTimeout);
+        QCOMPARE(requestCount(u"stream"_s, {}), 0);
+        QCOMPARE(requestCount(u"radiobeatloom"_s, {}), 0);
+        QCOMPARE(audio(), Audio::None);
+        // Nothing to resume yet, so the desktop's play does nothing either.
+        mpris({ u"play"_s });
+        QCOMPARE(mpris({ u"status"_s }), u"Stopped"_s);
+        QCOMPARE(requestCount(u"stream"_s, {}), 0);
+    }
+
+    void spaceBar_playsTheTrackOnAirWithItsCover()
+    {
+        QVERIFY(launch({}));
+        QVERIFY(press(u"space"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(requestCount(u"stream"_s, u"/softorbit"_s), 1, playTimeout);
+        QVERIFY(expectPlaying(u"softorbit"_s, u"Softorbit"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(panelCover(), stationCover(u"softorbit"_s), playTimeout);
+        // The first track text reloads the list at once.
+        QTRY_COMPARE_WITH_TIMEOUT(requestCount(u"softorbit"_s, u"/songInfo/lastTen.json"_s), 2,
+                                  playTimeout);
+
+        const QString shot = QDir::current().absoluteFilePath(u"e2e-playing.png"_s);
+        run(u"gst-launch-1.0"_s,
+            { u"-q"_s, u"ximagesrc"_s, u"xid="_s + window(), u"show-pointer=false"_s,
+              u"num-buffers=1"_s, u"!"_s, u"videoconvert"_s, u"!"_s, u"pngenc"_s, u"!"_s,
+              u"filesink"_s, u"location="_s + shot },
+            m_environment);
+        qInfo().noquote() << "screenshot:" << shot;
+    }
+
+    void trackChange_updatesTitleCoverAndList()
+    {
+        QVERIFY(launch({ u"--track-seconds"_s, u"5"_s }));
+        QVERIFY(press(u"space"_s));
+        QVERIFY(expectPlaying(u"softorbit"_s, u"Softorbit"_s));
+        const int next = m_station->track(u"softorbit"_s).value(u"index"_s).toInt() + 1;
+        QTRY_VERIFY_WITH_TIMEOUT(!m_station->track(u"softorbit"_s, next).isEmpty(), 10000);
+        const QJsonObject changed = m_station->track(u"softorbit"_s, next);
+        QTRY_COMPARE_WITH_TIMEOUT(mprisTitle(), StationProcess::nowPlayingText(changed),
+                                  playTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(panelCover(), stationCover(u"softorbit"_s, changed), playTimeout);
+        // Throttled to one reload in 8 seconds, the list follows within two track changes.
+        const qsizetype changedAt = m_station->lineOfTrack(u"softorbit"_s, next);
+        const auto lastListRequest = [this] {
+            const auto requests = m_station->requests(u"softorbit"_s, u"/songInfo/lastTen.json"_s);
+            return requests.isEmpty() ? -1 : requests.constLast().line;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(lastListRequest() > changedAt, 20000);
+    }
+
+    void rightArrow_switchesToRadioBeatloomAndPlaysIt()
+    {
+        QVERIFY(launch({}));
+        QTRY_COMPARE_WITH_TIMEOUT(requestCount(u"softorbit"_s, u"/songInfo/lastTen.json"_s), 1,
+                                  launchTimeout);
+        // The station picker has the focus: the arrow picks the next segment, which plays.
+        QVERIFY(press(u"Right"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(requestCount(u"stream"_s, u"/radiobeatloom"_s), 1, playTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(requestCount(u"radiobeatloom"_s, u"/songInfo/lastTen.json"_s) >= 1,
+                                 playTimeout);
+        QVERIFY(expectPlaying(u"radiobeatloom"_s, u"Radio Beatloom"_s));
+        QCOMPARE(requestCount(u"stream"_s, u"/softorbit"_s), 0);
+    }
+
+    void mprisPause_stopsTheAudioAndPlayResumesIt()
+    {
+        QVERIFY(launch({}));
+        QVERIFY(press(u"space"_s));
+        QVERIFY(expectPlaying(u"softorbit"_s, u"Softorbit"_s));
+
+        mpris({ u"pause"_s });
+        QTRY_COMPARE_WITH_TIMEOUT(mpris({ u"status"_s }), u"Paused"_s, playTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(audio() != Audio::Flowing, playTimeout);
+
+        mpris({ u"play"_s });
+        QTRY_COMPARE_WITH_TIMEOUT(mpris({ u"status"_s }), u"Playing"_s, playTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(audio(), Audio::Flowing, playTimeout);
+    }
+
+    void stationRestart_audioComesBackByItself()
+    {
+        QVERIFY(launch({}));
+        QVERIFY(press(u"space"_s));
+        QVERIFY(expectPlaying(u"softorbit"_s, u"Softorbit"_s));
+
+        m_station->kill();
+        QVERIFY2(m_station->start(stationPorts(), {}), qPrintable(m_station->error()));
+        QTRY_COMPARE_WITH_TIMEOUT(requestCount(u"stream"_s, u"/softorbit"_s), 1, playTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(audio(), Audio::Flowing, playTimeout);
+        QCOMPARE(mpris({ u"status"_s }), u"Playing"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_EndToEnd)
+#include "tst_EndToEnd.moc"

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// One listener's ICY ("Icecast/SHOUTcast") metadata framing: after every metaInt audio bytes
+// comes a length byte L and L*16 bytes of "StreamTitle='...';" padded with NUL bytes. L is 0
+// when the title has not changed since the previous block.
+class IcyFraming
+{
+public:
+    explicit IcyFraming(int metaInt);
+
+    // Announced in the next block.
+    void setTitle(const QString &title);
+    // `audio` with the blocks due inside it; successive calls continue one stream.
+    QByteArray wrap(QByteArrayView audio);
+
+private:
+    QByteArray nextBlock();
+
+    int m_metaInt;
+    int m_untilBlock;
+    QString m_title;
+    bool m_announced = true;
+};
