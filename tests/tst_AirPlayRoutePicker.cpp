@@ -4,6 +4,7 @@
 #include "TestFixtures.h"
 #include "TestHttpServer.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -39,8 +40,11 @@ QString sinkOfOurStream()
               .array();
     for (const QJsonValue &input : inputs) {
         const QJsonObject properties = input[u"properties"_s].toObject();
+        // Other test programs may play at the same time; ours is the one from this process.
         if (properties[u"application.name"_s].toString() == u"Ondalux"_s
-            && properties[u"media.role"_s].toString() == u"music"_s)
+            && properties[u"media.role"_s].toString() == u"music"_s
+            && properties[u"application.process.id"_s].toString()
+                == QString::number(QCoreApplication::applicationPid()))
             return sinks.value(input[u"sink"_s].toInt());
     }
     return {};
