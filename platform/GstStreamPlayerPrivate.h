@@ -1,0 +1,136 @@
+#pragma once
+
+// What GstStreamPlayer's main-thread and streaming-thread halves share. Internal to it.
+
+#include "GstHandles.h"
+#include "GstStreamPlayer.h"
+#include "GstTimedMetadata.h"
+
+#include <QLoggingCategory>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <gio/gio.h>
+#include <mutex>
+#include <unordered_map>
+
+Q_DECLARE_LOGGING_CATEGORY(lcGst)
+
+// Travels down the pipeline in front of the audio that followed a metadata update.
+inline constexpr char markerName[] = "ondalux-timed-metadata";
+
+inline bool hasProperty(gpointer object, const char *name)
+{
+    return g_object_class_find_property(G_OBJECT_GET_CLASS(object), name) != nullptr;
+}
+
+// A certificate database of the system's authorities plus those added through TlsTrust, or
+// null when nothing was added and the system's database serves as it is. Kept in an anonymous
+// memory file, so nothing is written to disk; the database reads it when it needs it, so the
+// file stays open as long as the database lives.
+struct TlsDatabase
+{
+    GTlsDatabase *database = nullptr;
+    int fd = -1;
+
+    TlsDatabase();
+    ~TlsDatabase();
+    TlsDatabase(const TlsDatabase &) = delete;
+    TlsDatabase &operator=(const TlsDatabase &) = delete;
+};
+
+// What the streaming threads share with the main thread. Streaming-thread code reads it,
+// posts to the main thread, and touches nothing else of the player.
+struct Streaming
+{
+    GstStreamPlayer *owner = nullptr;
+    std::atomic<quint64> generation{ 0 };
+    std::atomic<quint64> audioBuffers{ 0 };
+    std::atomic<quint64> nextMarker{ 0 };
+
+    std::mutex mutex;
+    std::unordered_map<quint64, QList<TimedMetadataGroup>> announcements; // by marker
+
+    // Output pad only, on its streaming thread.
+    quint64 outputGeneration = ~quint64(0);
+    bool audioReported = false;
+    QList<quint64> markersAhead;
+};
+
+// One source pad of an element whose tag events may be announcements; lives with the probe.
+struct TagWatch
+{
+    std::shared_ptr<Streaming> streaming;
+    GstTimedMetadata::Source source;
+    guint32 lastSeqnum = GST_SEQNUM_INVALID;
+    QList<TimedMetadataGroup> lastGroups;
+    QList<quint64> unmarked; // announcements waiting for the next buffer to mark
+};
+
+struct GstStreamPlayer::Private
+{
+    struct Announcement
+    {
+        quint64 generation = 0;
+        GstClockTime streamTime = GST_CLOCK_TIME_NONE;
+        QList<TimedMetadataGroup> groups;
+    };
+
+    GstStreamPlayer *q = nullptr;
+    Options options;
+    gsthandles::Element playbin;
+    gsthandles::Element sink;
+    gsthandles::Bus bus;
+    std::unique_ptr<TlsDatabase> tlsDatabase;
+    std::shared_ptr<Streaming> streaming = std::make_shared<Streaming>();
+    QSocketNotifier *busNotifier = nullptr;
+
+    bool hasItem = false;
+    bool wantPlaying = false;
+    bool needsReconnect = false;
+    bool bufferFilled = false;
+    bool bufferingPaused = false;
+    bool resuming = false; // waiting for the first audio after a resume
+    Clock::TimePoint pausedAt = Clock::distantPast();
+    double volume = 1.0;
+    QString outputDevice;
+
+    GstState desiredState = GST_STATE_NULL;
+    QTimer stateCheck;
+    QTimer retryTimer;
+    std::chrono::milliseconds retryDelay{ 0 };
+    QTimer watchdog;
+    quint64 buffersAtLastCheck = 0;
+    Clock::TimePoint lastProgress;
+    QTimer positionPoll;
+    std::deque<Announcement> ahead;
+    bool watchingNetwork = false;
+
+    // Main thread.
+    void build();
+    void setState(GstState state);
+    void reconcileState();
+    void stopPipeline();
+    void reconnectNow();
+    void scheduleRetry(const char *why);
+    void readBus();
+    void handle(GstMessage *message);
+    void onBuffering(int percent);
+    void onAudioStarted(quint64 generation);
+    void onMarkedAudio(quint64 generation, const QList<quint64> &markers, GstClockTime streamTime);
+    void checkWatchdog();
+    void deliverReached();
+    void watchNetwork();
+
+    // Streaming threads.
+    static void onSourceSetup(GstElement *playbin, GstElement *source, gpointer self);
+    static void onDeepElementAdded(GstBin *, GstBin *, GstElement *element, gpointer self);
+    static void onPadAdded(GstElement *element, GstPad *pad, gpointer watchSource);
+    static void watchTags(GstPad *pad, const std::shared_ptr<Streaming> &streaming,
+                          GstTimedMetadata::Source source);
+    static GstPadProbeReturn onTagPad(GstPad *pad, GstPadProbeInfo *info, gpointer watch);
+    static GstPadProbeReturn onOutputPad(GstPad *pad, GstPadProbeInfo *info, gpointer streaming);
+};

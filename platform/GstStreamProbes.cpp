@@ -1,0 +1,210 @@
+// The streaming-thread half of GstStreamPlayer: GStreamer callbacks and pad probes. They copy
+// what they need, touch no member of the player, and post to the main thread.
+#include "GstStreamPlayerPrivate.h"
+#include "TlsTrust.h"
+
+#include <QCoreApplication>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+TlsDatabase::TlsDatabase()
+{
+    const QByteArray added = TlsTrust::additionalAuthoritiesPem();
+    if (added.isEmpty())
+        return;
+    QByteArray pem;
+    for (const QSslCertificate &certificate : QSslConfiguration::systemCaCertificates())
+        pem += certificate.toPem();
+    pem += added;
+    fd = memfd_create("ondalux-authorities", MFD_CLOEXEC);
+    if (fd < 0 || write(fd, pem.constData(), static_cast<size_t>(pem.size())) != pem.size())
+        return;
+    const QByteArray path = "/proc/self/fd/" + QByteArray::number(fd);
+    GError *error = nullptr;
+    database = g_tls_file_database_new(path.constData(), &error);
+    if (error != nullptr) {
+        qCWarning(lcGst) << "certificate authorities not usable:" << error->message;
+        g_clear_error(&error);
+    }
+}
+
+TlsDatabase::~TlsDatabase()
+{
+    if (database != nullptr)
+        g_object_unref(database);
+    if (fd >= 0)
+        close(fd);
+}
+
+// Runs on the thread that creates the source.
+void GstStreamPlayer::Private::onSourceSetup(GstElement *, GstElement *source, gpointer self)
+{
+    auto *that = static_cast<Private *>(self);
+    if (hasProperty(source, "user-agent")) {
+        const QByteArray agent = "Ondalux/"
+            + (QCoreApplication::applicationVersion().isEmpty()
+                   ? QByteArray("0")
+                   : QCoreApplication::applicationVersion().toUtf8());
+        g_object_set(source, "user-agent", agent.constData(), nullptr);
+    }
+    if (that->tlsDatabase->database != nullptr && hasProperty(source, "tls-database"))
+        g_object_set(source, "tls-database", that->tlsDatabase->database, nullptr);
+}
+
+// Runs on whichever thread adds the element.
+void GstStreamPlayer::Private::onDeepElementAdded(GstBin *, GstBin *, GstElement *element,
+                                                  gpointer data)
+{
+    GstElementFactory *factory = gst_element_get_factory(element);
+    const auto source = GstTimedMetadata::sourceOf(
+        factory != nullptr ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : nullptr);
+    if (!source)
+        return;
+    const auto &streaming = *static_cast<std::shared_ptr<Streaming> *>(data);
+    auto *watch = new TagWatch{ streaming, *source, GST_SEQNUM_INVALID, {}, {} };
+    GstIterator *pads = gst_element_iterate_src_pads(element);
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(pads, &item) == GST_ITERATOR_OK) {
+        watchTags(GST_PAD(g_value_get_object(&item)), streaming, *source);
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(pads);
+    g_signal_connect_data(
+        element, "pad-added", G_CALLBACK(&Private::onPadAdded), watch,
+        [](gpointer w, GClosure *) { delete static_cast<TagWatch *>(w); }, GConnectFlags{});
+}
+
+void GstStreamPlayer::Private::onPadAdded(GstElement *, GstPad *pad, gpointer watchSource)
+{
+    const auto *model = static_cast<TagWatch *>(watchSource);
+    if (GST_PAD_DIRECTION(pad) == GST_PAD_SRC)
+        watchTags(pad, model->streaming, model->source);
+}
+
+void GstStreamPlayer::Private::watchTags(GstPad *pad, const std::shared_ptr<Streaming> &streaming,
+                                         GstTimedMetadata::Source source)
+{
+    auto *watch = new TagWatch{ streaming, source, GST_SEQNUM_INVALID, {}, {} };
+    gst_pad_add_probe(
+        pad,
+        static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_BUFFER
+                                     | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+        &Private::onTagPad, watch, [](gpointer w) { delete static_cast<TagWatch *>(w); });
+}
+
+// Streaming thread. Sees each metadata update once, as it arrives, and sends a marker down
+// the pipeline in front of the audio that follows it.
+GstPadProbeReturn GstStreamPlayer::Private::onTagPad(GstPad *pad, GstPadProbeInfo *info,
+                                                     gpointer data)
+{
+    auto *watch = static_cast<TagWatch *>(data);
+    Streaming &streaming = *watch->streaming;
+    if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) != 0) {
+        GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) != GST_EVENT_TAG)
+            return GST_PAD_PROBE_OK;
+        // A sticky tag sent again after a relink is not a new update.
+        const guint32 seqnum = gst_event_get_seqnum(event);
+        if (seqnum == watch->lastSeqnum)
+            return GST_PAD_PROBE_OK;
+        watch->lastSeqnum = seqnum;
+        GstTagList *tags = nullptr;
+        gst_event_parse_tag(event, &tags);
+        QList<TimedMetadataGroup> groups = GstTimedMetadata::groupsFrom(tags, watch->source);
+        if (groups.isEmpty())
+            return GST_PAD_PROBE_OK;
+        // Decoders repeat merged tags; only a change is an update.
+        if (watch->source == GstTimedMetadata::Source::Decoder) {
+            if (groups == watch->lastGroups)
+                return GST_PAD_PROBE_OK;
+            watch->lastGroups = groups;
+        }
+        const quint64 marker = ++streaming.nextMarker;
+        {
+            const std::lock_guard lock(streaming.mutex);
+            streaming.announcements.emplace(marker, std::move(groups));
+        }
+        watch->unmarked.append(marker);
+        return GST_PAD_PROBE_OK;
+    }
+    // The first buffer after an update: the marker goes out just in front of it.
+    while (!watch->unmarked.isEmpty()) {
+        const quint64 marker = watch->unmarked.takeFirst();
+        GstStructure *structure
+            = gst_structure_new(markerName, "marker", G_TYPE_UINT64, marker, nullptr);
+        if (!gst_pad_push_event(pad,
+                                gst_event_new_custom(GST_EVENT_CUSTOM_DOWNSTREAM, structure))) {
+            // Nothing downstream carries it: announce now rather than never.
+            const quint64 generation = streaming.generation.load();
+            GstStreamPlayer *owner = streaming.owner;
+            QMetaObject::invokeMethod(
+                owner,
+                [owner, generation, marker] {
+                    owner->d->onMarkedAudio(generation, { marker }, GST_CLOCK_TIME_NONE);
+                },
+                Qt::QueuedConnection);
+        }
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+// Streaming thread of the audio output. Counts the audio that arrives, and finds where in the
+// stream each marker's audio begins.
+GstPadProbeReturn GstStreamPlayer::Private::onOutputPad(GstPad *pad, GstPadProbeInfo *info,
+                                                        gpointer data)
+{
+    auto &streaming = *static_cast<Streaming *>(data);
+    const quint64 generation = streaming.generation.load();
+    GstStreamPlayer *owner = streaming.owner;
+    if (streaming.outputGeneration != generation) {
+        streaming.outputGeneration = generation;
+        streaming.markersAhead.clear();
+        streaming.audioReported = false;
+    }
+    if ((GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) != 0) {
+        GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) != GST_EVENT_CUSTOM_DOWNSTREAM
+            || !gst_event_has_name(event, markerName))
+            return GST_PAD_PROBE_OK;
+        guint64 marker = 0;
+        gst_structure_get_uint64(gst_event_get_structure(event), "marker", &marker);
+        streaming.markersAhead.append(marker);
+        return GST_PAD_PROBE_DROP;
+    }
+
+    ++streaming.audioBuffers;
+    if (!streaming.audioReported) {
+        streaming.audioReported = true;
+        QMetaObject::invokeMethod(
+            owner, [owner, generation] { owner->d->onAudioStarted(generation); },
+            Qt::QueuedConnection);
+    }
+    if (streaming.markersAhead.isEmpty())
+        return GST_PAD_PROBE_OK;
+
+    GstBuffer *buffer = (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) != 0
+        ? GST_PAD_PROBE_INFO_BUFFER(info)
+        : gst_buffer_list_get(GST_PAD_PROBE_INFO_BUFFER_LIST(info), 0);
+    GstClockTime streamTime = GST_CLOCK_TIME_NONE;
+    if (buffer != nullptr && GST_BUFFER_PTS_IS_VALID(buffer)) {
+        if (GstEvent *segmentEvent = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0)) {
+            const GstSegment *segment = nullptr;
+            gst_event_parse_segment(segmentEvent, &segment);
+            streamTime
+                = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+            gst_event_unref(segmentEvent);
+        }
+    }
+    const QList<quint64> markers = std::exchange(streaming.markersAhead, {});
+    QMetaObject::invokeMethod(
+        owner,
+        [owner, generation, markers, streamTime] {
+            owner->d->onMarkedAudio(generation, markers, streamTime);
+        },
+        Qt::QueuedConnection);
+    return GST_PAD_PROBE_OK;
+}
