@@ -322,6 +322,9 @@ private Q_SLOTS:
         QTest::newRow("BMP header promising 8000 x 8000 pixels") << TestHttpServer::bytes(
             encoded(stripes(4), "BMP").replace(18, 8, QByteArray("\x40\x1f\0\0\x40\x1f\0\0", 8)),
             "image/bmp");
+        // Qt reads this GIF's size as 551 x 256 but decodes 551 x 32768 (found by fuzzing).
+        QTest::newRow("GIF decoding taller than its reported size") << TestHttpServer::bytes(
+            QByteArray("GIF89a'\x02\0\x80\0@\0,#\0\0\0\0\0\0\x01+\0\0", 25), "image/gif");
         QTest::newRow("body past 16 MiB")
             << TestHttpServer::bytes(png + QByteArray(16 * 1024 * 1024, '\0'), "image/png");
         QTest::newRow("body stalls halfway")

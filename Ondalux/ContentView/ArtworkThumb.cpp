@@ -103,7 +103,9 @@ QImage ArtworkThumb::decode(const QByteArray &bytes)
     if (size.width() > keptSide && size.height() > keptSide)
         reader.setScaledSize(size.scaled(keptSide, keptSide, Qt::KeepAspectRatioByExpanding));
     const QImage image = reader.read();
-    if (image.isNull())
+    // Some handlers decode more than their header reported (a GIF's logical screen), so the
+    // bound is checked again on what was decoded.
+    if (image.isNull() || qint64(image.width()) * image.height() > maxDecodedPixels)
         return {};
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
