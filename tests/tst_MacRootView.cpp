@@ -6,11 +6,11 @@
 #include "NowPlayingArtwork.h"
 #include "NowPlayingInfoCenter.h"
 #include "StationPicker.h"
+#include "TestFixtures.h"
 #include "TestHttpServer.h"
 #include "ondalux2025App.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -40,11 +40,7 @@ QByteArray png(const QColor &color, const QString &text)
     painter.setFont(font);
     painter.drawText(image.rect(), Qt::AlignCenter, text);
     painter.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return TestFixtures::png(image);
 }
 
 QByteArray songInfo(const QString &artist, const QString &title, const QString &artwork = {})

@@ -9,7 +9,6 @@
 #include "TestFixtures.h"
 #include "TestHttpServer.h"
 
-#include <QBuffer>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
@@ -24,16 +23,7 @@ namespace {
 
 const QString serviceName = u"org.mpris.MediaPlayer2.tst_mpris"_s;
 
-QByteArray png(const QSize &size, Qt::GlobalColor color)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
+using TestFixtures::png;
 
 // The artwork files this process has left in the session's runtime directory.
 QStringList artworkFiles()

@@ -6,7 +6,6 @@
 #include "TestFixtures.h"
 #include "TestHttpServer.h"
 
-#include <QBuffer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -15,16 +14,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QByteArray png(const QSize &size, Qt::GlobalColor color)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
+using TestFixtures::png;
 
 TimedMetadataItem text(const QString &value)
 {

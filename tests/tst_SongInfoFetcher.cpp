@@ -1,9 +1,9 @@
 #include "ArtworkDecoder.h"
 #include "HttpSession.h"
 #include "SongInfoFetcher.h"
+#include "TestFixtures.h"
 #include "TestHttpServer.h"
 
-#include <QBuffer>
 #include <QTest>
 
 #include <memory>
@@ -22,11 +22,7 @@ QByteArray png(int side = 16, QImage::Format format = QImage::Format_RGB32)
 {
     QImage image(side, side, format);
     image.fill(0);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return TestFixtures::png(image);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "TestFixtures.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QTest>
 
@@ -20,6 +21,22 @@ QByteArray read(const QString &name)
         return {};
     }
     return file.readAll();
+}
+
+QByteArray png(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QByteArray png(const QSize &size, const QColor &color)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    return png(image);
 }
 
 } // namespace TestFixtures

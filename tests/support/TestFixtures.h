@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QColor>
+#include <QImage>
 #include <QString>
 
 // The data made once per test run by make-fixtures (the test_data CTest fixture).
@@ -10,5 +12,10 @@ namespace TestFixtures {
 QString path(const QString &name);
 // The file's bytes; fails the running test when it cannot be read.
 QByteArray read(const QString &name);
+
+// `image` encoded as PNG, as a server would send it.
+QByteArray png(const QImage &image);
+// A PNG of `size` filled with `color`.
+QByteArray png(const QSize &size, const QColor &color);
 
 } // namespace TestFixtures
