@@ -183,40 +183,50 @@ private Q_SLOTS:
 
     void remoteCommands_data()
     {
-        QTest::addColumn<bool>("stationFirst");
+        // What came before the commands: nothing, a station shown but not started, or playing.
+        QTest::addColumn<QString>("before");
         QTest::addColumn<QStringList>("commands");
         QTest::addColumn<QStringList>("playerCalls");
         QTest::addColumn<QString>("status");
         QTest::addColumn<bool>("playing");
 
+        const QStringList start{ u"replace <softorbit>"_s, u"volume 0.8"_s, u"play"_s };
         QTest::newRow("play before any station")
-            << false << QStringList{ u"play"_s } << QStringList{} << u"Stopped"_s << false;
+            << u"nothing"_s << QStringList{ u"play"_s } << QStringList{} << u"Stopped"_s << false;
         QTest::newRow("play-pause before any station")
-            << false << QStringList{ u"play-pause"_s } << QStringList{} << u"Stopped"_s << false;
+            << u"nothing"_s << QStringList{ u"play-pause"_s } << QStringList{} << u"Stopped"_s
+            << false;
+        QTest::newRow("play starts the station shown")
+            << u"shown"_s << QStringList{ u"play"_s } << start << u"Playing"_s << true;
+        QTest::newRow("play-pause starts the station shown")
+            << u"shown"_s << QStringList{ u"play-pause"_s } << start << u"Playing"_s << true;
         QTest::newRow("play-pause twice")
-            << true << QStringList{ u"play-pause"_s, u"play-pause"_s }
+            << u"playing"_s << QStringList{ u"play-pause"_s, u"play-pause"_s }
             << QStringList{ u"pause"_s, u"play"_s } << u"Playing"_s << true;
         QTest::newRow("pause while paused")
-            << true << QStringList{ u"pause"_s, u"pause"_s }
+            << u"playing"_s << QStringList{ u"pause"_s, u"pause"_s }
             << QStringList{ u"pause"_s, u"pause"_s } << u"Paused"_s << false;
         QTest::newRow("stop, next, previous and seeking change nothing")
-            << true << QStringList{ u"stop"_s, u"next"_s, u"previous"_s, u"position 30"_s }
+            << u"playing"_s << QStringList{ u"stop"_s, u"next"_s, u"previous"_s, u"position 30"_s }
             << QStringList{} << u"Playing"_s << true;
     }
 
     void remoteCommands()
     {
-        QFETCH(bool, stationFirst);
+        QFETCH(QString, before);
         QFETCH(QStringList, commands);
         QFETCH(QStringList, playerCalls);
         QFETCH(QString, status);
         QFETCH(bool, playing);
-        if (stationFirst)
+        if (before == u"shown"_s)
+            m_engine->setStationToStart(softorbit());
+        if (before == u"playing"_s)
             m_engine->play(softorbit());
-        QCOMPARE(m_export->controller().canPlay(), stationFirst);
+        QCOMPARE(m_export->controller().canPlay(), before != u"nothing"_s);
         m_stream->clearCalls();
         for (const QString &command : std::as_const(commands))
             playerctl(command.split(u' '));
+        playerCalls.replaceInStrings(u"<softorbit>"_s, softorbit().url().toString());
         QCOMPARE(m_stream->calls(), playerCalls);
         QCOMPARE(m_engine->isPlaying(), playing);
         QCOMPARE(playerctl({ u"status"_s }), status);

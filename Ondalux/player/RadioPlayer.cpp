@@ -60,26 +60,41 @@ void RadioPlayer::configureAudioSession()
 
 void RadioPlayer::setupRemoteCommands()
 {
-    // Until a station has started there is nothing to resume, and a remote play would report
-    // playback while nothing plays: play is offered, and obeyed, only from then on.
-    m_remoteCommands.setCanPlay(m_currentStation.has_value());
-    connect(this, &RadioPlayer::isPlayingChanged, &m_remoteCommands,
-            [this] { m_remoteCommands.setCanPlay(m_currentStation.has_value()); });
-    connect(&m_remoteCommands, &RemoteCommandCenter::playCommand, this, [this] {
-        if (m_currentStation)
-            resume();
-    });
+    // Play is offered only when it can start something: a paused station, or the station the
+    // window shows. Otherwise a remote play would report playback while nothing plays.
+    updateCanPlay();
+    connect(this, &RadioPlayer::isPlayingChanged, this, &RadioPlayer::updateCanPlay);
+    connect(&m_remoteCommands, &RemoteCommandCenter::playCommand, this, &RadioPlayer::remotePlay);
     connect(&m_remoteCommands, &RemoteCommandCenter::pauseCommand, this, &RadioPlayer::pause);
     connect(&m_remoteCommands, &RemoteCommandCenter::togglePlayPauseCommand, this,
             &RadioPlayer::togglePlayPause);
+}
+
+void RadioPlayer::updateCanPlay()
+{
+    m_remoteCommands.setCanPlay(m_currentStation || m_stationToStart);
+}
+
+void RadioPlayer::setStationToStart(const Station &station)
+{
+    m_stationToStart = station;
+    updateCanPlay();
+}
+
+void RadioPlayer::remotePlay()
+{
+    if (m_currentStation)
+        resume();
+    else if (m_stationToStart)
+        play(*m_stationToStart);
 }
 
 void RadioPlayer::togglePlayPause()
 {
     if (m_isPlaying)
         pause();
-    else if (m_currentStation)
-        resume();
+    else
+        remotePlay();
 }
 
 void RadioPlayer::setVolume(float volume)

@@ -57,6 +57,8 @@ public:
     StreamPlayer &player() const { return m_player; }
     // The station last passed to play().
     const std::optional<Station> &currentStation() const { return m_currentStation; }
+    // What a remote play starts while no station has started yet: the one the window shows.
+    void setStationToStart(const Station &station);
     // What the desktop's media panel shows: the station's artwork, then the track's.
     QImage currentArtwork() const { return m_currentArtwork; }
 
@@ -88,6 +90,8 @@ private:
     void configureAudioSession();
     void setupRemoteCommands();
     void togglePlayPause();
+    void remotePlay();
+    void updateCanPlay();
     void setIsPlaying(bool playing);
     void setNowPlaying(const QString &text);
     void setArtworkImage(const QImage &image);
@@ -101,6 +105,7 @@ private:
 
     StreamPlayer &m_player;
     std::optional<Station> m_currentStation;
+    std::optional<Station> m_stationToStart;
     QImage m_currentArtwork;
 
     NowPlayingInfoCenter &m_nowPlayingInfoCenter;

@@ -104,6 +104,8 @@ MacRootView::MacRootView(RadioPlayer &player, const Clock &clock, HttpSession &s
     connect(m_lastTenVM, &LastTenViewModel::itemsChanged, this, &MacRootView::rebuildRows);
     // The space bar belongs to play/pause, whichever control has the focus.
     qApp->installEventFilter(this);
+    // The desktop's play button starts the station shown, as the window's own does.
+    m_player.setStationToStart(m_current);
     refreshControls();
 }
 
@@ -229,6 +231,7 @@ void MacRootView::selectStation(const Station &station)
         return;
     m_current = station;
     m_picker->setSelection(m_current);
+    m_player.setStationToStart(m_current);
     m_player.play(station);
     const QUrl url = station.lastTenJSON();
     QTimer::singleShot(0, this, [this, url] { startLoad(url); });
