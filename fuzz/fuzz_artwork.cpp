@@ -1,5 +1,6 @@
 // Downloaded artwork bytes through both decoders: the now-playing cover's and the last-ten
-// thumbnail's. Each must refuse or return an image within its bound.
+// thumbnail's. Each must refuse or return an image within its bound; a thumbnail is also kept at
+// most keptSide on its shorter side.
 #include "ArtworkDecoder.h"
 #include "ArtworkThumb.h"
 
@@ -27,8 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (const QImage cover = ArtworkDecoder::decode(bytes);
         !cover.isNull() && cover.sizeInBytes() > ArtworkDecoder::maxDecodedBytes)
         __builtin_trap();
-    if (const QImage thumb = ArtworkThumb::decode(bytes);
-        !thumb.isNull() && qint64(thumb.width()) * thumb.height() > ArtworkThumb::maxDecodedPixels)
+    if (const QImage thumb = ArtworkThumb::decode(bytes); !thumb.isNull()
+        && (qint64(thumb.width()) * thumb.height() > ArtworkThumb::maxDecodedPixels
+            || qMin(thumb.width(), thumb.height()) > ArtworkThumb::keptSide))
         __builtin_trap();
     return 0;
 }

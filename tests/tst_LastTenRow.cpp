@@ -310,6 +310,25 @@ private Q_SLOTS:
         QCOMPARE(qAlpha(shot.pixel(0, 0)), 0); // the corners are cut round
     }
 
+    void thumb_decode_keepsAtMostKeptSideOnTheShorterSide_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("PNG larger on both sides")
+            << encoded(cover(1, 1200).copy(0, 0, 1200, 600)) << QSize(576, 288);
+        // Qt reads this GIF's size as 551 x 256, so nothing reduces the 551 x 16512 it decodes
+        // (found by fuzzing).
+        QTest::newRow("GIF whose screen is taller than its reported size")
+            << QByteArray("GIF89a'\x02\x80@\0\0\0,#\0\0\0\0\0\0\x01+\0\0", 25) << QSize(288, 8630);
+    }
+
+    void thumb_decode_keepsAtMostKeptSideOnTheShorterSide()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, size);
+        QCOMPARE(ArtworkThumb::decode(bytes).size(), size);
+    }
+
     void thumb_badArtwork_showsPlaceholder_data()
     {
         QTest::addColumn<TestHttpServer::Response>("response");

@@ -102,11 +102,15 @@ QImage ArtworkThumb::decode(const QByteArray &bytes)
         return {};
     if (size.width() > keptSide && size.height() > keptSide)
         reader.setScaledSize(size.scaled(keptSide, keptSide, Qt::KeepAspectRatioByExpanding));
-    const QImage image = reader.read();
+    QImage image = reader.read();
     // Some handlers decode more than their header reported (a GIF's logical screen), so the
-    // bound is checked again on what was decoded.
+    // bound is checked again on what was decoded, and the reduction made if the reader's was not.
     if (image.isNull() || qint64(image.width()) * image.height() > maxDecodedPixels)
         return {};
+    if (image.width() > keptSide && image.height() > keptSide) {
+        const QSize kept = image.size().scaled(keptSide, keptSide, Qt::KeepAspectRatioByExpanding);
+        image = image.scaled(kept, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
