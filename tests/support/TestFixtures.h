@@ -17,5 +17,7 @@ QByteArray read(const QString &name);
 QByteArray png(const QImage &image);
 // A PNG of `size` filled with `color`.
 QByteArray png(const QSize &size, const QColor &color);
+// A valid PNG whose header declares `size` while it carries one pixel: a lie about its size.
+QByteArray pngDeclaring(const QSize &size);
 
 } // namespace TestFixtures

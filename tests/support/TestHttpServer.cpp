@@ -22,6 +22,8 @@ namespace {
 constexpr qsizetype maxHeadBytes = 64 * 1024;
 constexpr qsizetype maxBodyBytes = 16 * 1024 * 1024;
 constexpr qsizetype chunkedPieceBytes = 1000;
+constexpr qsizetype paddingPieceBytes = 64 * 1024;
+constexpr qint64 paddingWindowBytes = 256 * 1024; // unsent padding held at most
 constexpr auto streamTick = 50ms;
 constexpr qint64 nanosPerSecond = 1'000'000'000;
 
@@ -149,7 +151,9 @@ QByteArray headOf(const TestHttpServer::Response &response, bool keepAlive)
     if (response.chunked)
         head += "Transfer-Encoding: chunked\r\n";
     else if (!hasNoBody(response.status) && !hasHeader(response.headers, "Content-Length"))
-        head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+        head += "Content-Length: "
+            + QByteArray::number(std::max<qint64>(response.body.size(), response.paddedTo))
+            + "\r\n";
     if (!hasHeader(response.headers, "Connection"))
         head += keepAlive ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
     return head + "\r\n";
@@ -213,13 +217,17 @@ TestHttpServer::TestHttpServer(Tls tls, QObject *parent)
     : QObject(parent)
     , m_tls(tls)
 {
-    if (tls == Tls::Yes) {
+    if (tls != Tls::No) {
         auto *server = new QSslServer(this);
         QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-        config.setLocalCertificate(QSslCertificate(TestFixtures::read(u"server.pem"_s)));
+        const QString certificate = tls == Tls::WrongHost ? u"wrong-host.pem"_s
+            : tls == Tls::Expired                         ? u"expired.pem"_s
+                                                          : u"server.pem"_s;
+        config.setLocalCertificate(QSslCertificate(TestFixtures::read(certificate)));
         config.setPrivateKey(QSslKey(TestFixtures::read(u"server.key"_s), QSsl::Ec));
         config.setPeerVerifyMode(QSslSocket::VerifyNone);
         server->setSslConfiguration(config);
+        connect(server, &QSslServer::errorOccurred, this, [this] { ++m_failedHandshakes; });
         m_server = server;
     } else {
         m_server = new QTcpServer(this);
@@ -228,6 +236,7 @@ TestHttpServer::TestHttpServer(Tls tls, QObject *parent)
     connect(m_server, &QTcpServer::pendingConnectionAvailable, this,
             &TestHttpServer::acceptPending);
     m_server->listen(QHostAddress::LocalHost, 0);
+    m_port = m_server->serverPort();
 
     m_streamTicker.setInterval(streamTick);
     m_streamTicker.setTimerType(Qt::PreciseTimer);
@@ -248,12 +257,27 @@ bool TestHttpServer::isListening() const
 
 quint16 TestHttpServer::port() const
 {
-    return m_server->serverPort();
+    return m_port;
+}
+
+void TestHttpServer::setListening(bool listening)
+{
+    if (listening) {
+        if (!m_server->isListening())
+            m_server->listen(QHostAddress::LocalHost, m_port);
+        return;
+    }
+    m_server->close();
+    QList<QTcpSocket *> open;
+    for (const auto &[socket, connection] : m_connections)
+        open.append(socket);
+    for (QTcpSocket *socket : std::as_const(open))
+        abort(socket);
 }
 
 QUrl TestHttpServer::url(const QString &path, Host host) const
 {
-    return QUrl((m_tls == Tls::Yes ? u"https://"_s : u"http://"_s)
+    return QUrl((m_tls != Tls::No ? u"https://"_s : u"http://"_s)
                 % (host == Host::Localhost ? u"localhost"_s : u"127.0.0.1"_s) % u':'
                 % QString::number(port()) % path);
 }
@@ -383,15 +407,16 @@ void TestHttpServer::dispatch(QTcpSocket *socket, const Request &request)
     const bool keepAlive = wantsKeepAlive(request)
         && headerIn(response.headers, "Connection").compare("close", Qt::CaseInsensitive) != 0;
     if (response.delay > 0ms) {
-        QTimer::singleShot(response.delay, socket, [this, socket, response, keepAlive] {
-            respond(socket, response, keepAlive);
+        QTimer::singleShot(response.delay, socket, [this, socket, response, path, keepAlive] {
+            respond(socket, response, path, keepAlive);
         });
     } else {
-        respond(socket, response, keepAlive);
+        respond(socket, response, path, keepAlive);
     }
 }
 
-void TestHttpServer::respond(QTcpSocket *socket, const Response &response, bool keepAlive)
+void TestHttpServer::respond(QTcpSocket *socket, const Response &response, const QString &path,
+                             bool keepAlive)
 {
     if (!connectionOf(socket))
         return;
@@ -408,13 +433,55 @@ void TestHttpServer::respond(QTcpSocket *socket, const Response &response, bool 
     case Response::Mode::Answer:
         break;
     }
+    if (response.paddedTo > response.body.size() && !hasNoBody(response.status)) {
+        pad(socket, response, path, keepAlive);
+        return;
+    }
     socket->write(headOf(response, keepAlive) + bodyOf(response));
+    endAnswer(socket, keepAlive);
+}
+
+void TestHttpServer::endAnswer(QTcpSocket *socket, bool keepAlive)
+{
     if (!keepAlive) {
         socket->disconnectFromHost();
         return;
     }
     connectionOf(socket)->busy = false;
     serveWaiting(socket);
+}
+
+void TestHttpServer::pad(QTcpSocket *socket, const Response &response, const QString &path,
+                         bool keepAlive)
+{
+    const auto frame = [chunked = response.chunked](QByteArrayView piece) -> QByteArray {
+        if (!chunked || piece.isEmpty())
+            return piece.toByteArray();
+        return QByteArray::number(piece.size(), 16) + "\r\n" + piece.toByteArray() + "\r\n";
+    };
+    socket->write(headOf(response, keepAlive) + frame(response.body));
+    // Refilled as the socket drains, and gone with the socket when the client hangs up.
+    auto *pump = new QObject(socket);
+    auto left = std::make_shared<qint64>(response.paddedTo - response.body.size());
+    const auto refill
+        = [this, socket, pump, frame, path, keepAlive, left, chunked = response.chunked] {
+              static const QByteArray spaces(paddingPieceBytes, ' ');
+              while (*left > 0 && socket->bytesToWrite() < paddingWindowBytes) {
+                  const qsizetype piece = std::min<qint64>(*left, spaces.size());
+                  socket->write(frame(QByteArrayView(spaces).first(piece)));
+                  *left -= piece;
+                  m_paddingSent[path] += piece;
+              }
+              if (*left != 0)
+                  return;
+              *left = -1; // answered
+              pump->deleteLater();
+              if (chunked)
+                  socket->write("0\r\n\r\n");
+              endAnswer(socket, keepAlive);
+          };
+    connect(socket, &QTcpSocket::bytesWritten, pump, refill);
+    refill();
 }
 
 void TestHttpServer::trickle(QTcpSocket *socket, const Response &response)

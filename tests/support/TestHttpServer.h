@@ -25,7 +25,9 @@ class TestHttpServer : public QObject
     Q_OBJECT
 
 public:
-    enum class Tls { No, Yes };
+    // WrongHost and Expired serve a certificate from the test authority that a client must
+    // refuse: one for wrong.example only, one that expired in 2020.
+    enum class Tls { No, Yes, WrongHost, Expired };
     // Localhost names the host the way the TLS certificate does.
     enum class Host { Ip, Localhost };
     using Headers = QList<std::pair<QByteArray, QByteArray>>;
@@ -50,6 +52,9 @@ public:
         qsizetype trickleBytes = 0;
         qsizetype trickleChunk = 1;
         std::chrono::milliseconds trickleInterval{ 50 };
+        // When larger than the body, spaces follow it up to this many bytes in all; they are
+        // made as the client reads them, so a huge body costs the server no memory.
+        qint64 paddedTo = 0;
     };
 
     static Response json(const QByteArray &body, int status = 200);
@@ -86,6 +91,11 @@ public:
 
     bool isListening() const;
     quint16 port() const;
+    // Stopping drops every connection and refuses new ones, like a server going down;
+    // starting again listens on the same port.
+    void setListening(bool listening);
+    // TLS handshakes that failed, such as those a client broke off over the certificate.
+    int failedHandshakes() const { return m_failedHandshakes; }
     // `path` may carry a query: url(u"/search?q=x"_s).
     QUrl url(const QString &path, Host host = Host::Ip) const;
 
@@ -98,6 +108,8 @@ public:
     // Requests for `path`, whatever their query unless `path` has one.
     int requestCount(const QString &path) const;
     void clearRequests() { m_requests.clear(); }
+    // Padding sent so far for requests of `path` (see Response::paddedTo).
+    qint64 paddingSent(const QString &path) const { return m_paddingSent.value(path); }
 
     // Serves an endless stream at `path`, paced at options.bytesPerSecond, with ICY metadata
     // for listeners that ask for it with "Icy-MetaData: 1".
@@ -127,8 +139,10 @@ private:
     void readFrom(QTcpSocket *socket);
     void serveWaiting(QTcpSocket *socket);
     void dispatch(QTcpSocket *socket, const Request &request);
-    void respond(QTcpSocket *socket, const Response &response, bool keepAlive);
+    void respond(QTcpSocket *socket, const Response &response, const QString &path, bool keepAlive);
     void trickle(QTcpSocket *socket, const Response &response);
+    void pad(QTcpSocket *socket, const Response &response, const QString &path, bool keepAlive);
+    void endAnswer(QTcpSocket *socket, bool keepAlive);
     void startStream(QTcpSocket *socket, const QString &path, const Request &request);
     void feedStreams();
     void feed(QTcpSocket *socket, Connection &connection,
@@ -140,6 +154,9 @@ private:
 
     Tls m_tls;
     QTcpServer *m_server = nullptr;
+    quint16 m_port = 0;
+    int m_failedHandshakes = 0;
+    QHash<QString, qint64> m_paddingSent;
     QHash<QString, Response> m_routes;
     std::map<QString, StreamRoute> m_streams;
     std::map<QTcpSocket *, std::unique_ptr<Connection>> m_connections;
