@@ -122,8 +122,8 @@ void GstStreamPlayer::replaceCurrentItem(const QUrl &url)
     if (!d->playbin)
         return;
     d->stopPipeline();
-    const QByteArray uri = url.toEncoded();
-    g_object_set(d->playbin.get(), "uri", uri.constData(), nullptr);
+    d->uri = url.toEncoded();
+    g_object_set(d->playbin.get(), "uri", d->uri.constData(), nullptr);
     d->hasItem = true;
     d->wantPlaying = false;
     d->needsReconnect = false;
@@ -260,6 +260,9 @@ void GstStreamPlayer::Private::stopPipeline()
 void GstStreamPlayer::Private::reconnectNow()
 {
     stopPipeline();
+    // A stream that ran dry moved playbin on to its next item, which is empty: every later start
+    // would fail. The item is set again, so a reconnection always has one.
+    g_object_set(playbin.get(), "uri", uri.constData(), nullptr);
     lastProgress = options.clock->now();
     buffersAtLastCheck = streaming->audioBuffers.load();
     setState(GST_STATE_PLAYING);

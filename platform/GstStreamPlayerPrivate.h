@@ -89,6 +89,7 @@ struct GstStreamPlayer::Private
     QSocketNotifier *busNotifier = nullptr;
 
     bool hasItem = false;
+    QByteArray uri; // the current item's
     bool wantPlaying = false;
     bool needsReconnect = false;
     bool bufferFilled = false;

@@ -5,6 +5,7 @@
 #include "TlsTrust.h"
 
 #include <QCoreApplication>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -13,6 +14,9 @@
 
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
+
+using Tls = TestHttpServer::Tls;
+Q_DECLARE_METATYPE(Tls)
 
 namespace {
 
@@ -47,11 +51,12 @@ private:
         return options;
     }
 
-    void serveStream(std::chrono::milliseconds burst = 0ms)
+    void serveStream(std::chrono::milliseconds burst = 0ms, int rate = bytesPerSecond,
+                     const QByteArray &audio = TestFixtures::read(u"tone-a.mp3"_s))
     {
         TestHttpServer::StreamOptions stream;
-        stream.audio = TestFixtures::read(u"tone-a.mp3"_s);
-        stream.bytesPerSecond = bytesPerSecond;
+        stream.audio = audio;
+        stream.bytesPerSecond = rate;
         stream.metaInt = bytesPerSecond;
         stream.burst = burst;
         m_server->stream(u"/live"_s, stream);
@@ -194,10 +199,68 @@ private Q_SLOTS:
         QVERIFY(started.wait(10'000));
     }
 
-    void tls_verifiedWithTheAddedAuthority()
+    // Each fault first, then the stream as it should be: audio comes back by itself.
+    void faultyServer_audioComesBackOnceItIsWell_data()
     {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("restarts") << u"restart"_s;
+        QTest::newRow("sends a web page") << u"page"_s;
+        QTest::newRow("sends noise as audio/mpeg") << u"noise"_s;
+        QTest::newRow("sends one byte a second") << u"slow"_s;
+    }
+
+    void faultyServer_audioComesBackOnceItIsWell()
+    {
+        QFETCH(QString, fault);
+        const auto pastStallTimeout = GstStreamPlayer::Options{}.stallTimeout + 1s;
+        GstStreamPlayer player(options());
+        QSignalSpy started(&player, &GstStreamPlayer::audioStarted);
+        player.replaceCurrentItem(m_server->url(u"/live"_s));
+        if (fault == u"restart") {
+            player.play();
+            QVERIFY(started.wait(10'000));
+            m_server->setListening(false);
+            QTest::qWait(1000); // down for a while: the player's attempts meanwhile are refused
+            m_server->setListening(true);
+        } else {
+            if (fault == u"page") {
+                m_server->route(u"/live"_s,
+                                TestHttpServer::bytes("<html>busy</html>", "text/html"));
+            } else if (fault == u"noise") {
+                QByteArray noise(64 * 1024, Qt::Uninitialized);
+                QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()),
+                                              noise.size() / 4);
+                serveStream(0ms, bytesPerSecond, noise);
+            } else {
+                serveStream(0ms, 1);
+            }
+            player.play();
+            if (fault == u"slow")
+                m_clock.advance(pastStallTimeout);
+            // It gave up on the first answer and asked again.
+            QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount(u"/live"_s) >= 2, 10'000);
+            QCOMPARE(started.count(), 0);
+            serveStream();
+            // A connection cut off halfway through the bad answer is given up as stalled.
+            m_clock.advance(pastStallTimeout);
+        }
+        const qsizetype before = started.count();
+        QTRY_COMPARE_WITH_TIMEOUT(started.count(), before + 1, 15'000);
+    }
+
+    void tls_onlyAValidCertificatePlays_data()
+    {
+        QTest::addColumn<Tls>("tls");
+        QTest::newRow("valid") << Tls::Yes;
+        QTest::newRow("for another host") << Tls::WrongHost;
+        QTest::newRow("expired") << Tls::Expired;
+    }
+
+    void tls_onlyAValidCertificatePlays()
+    {
+        QFETCH(Tls, tls);
         QVERIFY(TlsTrust::trustInAddition(TestFixtures::read(u"ca.pem"_s)));
-        TestHttpServer secure(TestHttpServer::Tls::Yes);
+        TestHttpServer secure(tls);
         TestHttpServer::StreamOptions stream;
         stream.audio = TestFixtures::read(u"tone-b.mp3"_s);
         secure.stream(u"/live"_s, stream);
@@ -206,7 +269,14 @@ private Q_SLOTS:
         QSignalSpy started(&player, &GstStreamPlayer::audioStarted);
         player.replaceCurrentItem(secure.url(u"/live"_s, TestHttpServer::Host::Localhost));
         player.play();
-        QVERIFY(started.wait(10'000));
+        if (tls == Tls::Yes) {
+            QVERIFY(started.wait(10'000));
+            return;
+        }
+        // Refused, and refused again when it tries again.
+        QTRY_VERIFY_WITH_TIMEOUT(secure.failedHandshakes() >= 2, 10'000);
+        QCOMPARE(started.count(), 0);
+        QVERIFY(secure.requests().isEmpty());
     }
 
     void setVolume_clampsToTheValidRange_data()
