@@ -157,6 +157,9 @@ private Q_SLOTS:
             << Response{ .headers = { { "Content-Length", "1000" }, { "Connection", "close" } },
                          .body = "only this" }
             << Error::Network;
+        QTest::newRow("200 MiB of JSON, chunked")
+            << Response{ .body = "{}", .chunked = true, .paddedTo = qint64{ 200 } * 1024 * 1024 }
+            << Error::TooLarge;
     }
 
     void get_failure_isReportedAsItsKind()
@@ -170,6 +173,8 @@ private Q_SLOTS:
         QVERIFY(got.result);
         QCOMPARE(got.result->error, error);
         QCOMPARE(got.result->body, error == Error::None ? response.body : QByteArray());
+        // The client hung up long before a huge body could all be sent.
+        QVERIFY(server.paddingSent(u"/r"_s) < 16 * 1024 * 1024);
     }
 
     void get_redirects_followsAtMostFiveWebHops_data()
@@ -180,6 +185,7 @@ private Q_SLOTS:
         QTest::newRow("five") << 5 << QString() << Error::None;
         QTest::newRow("six") << 6 << QString() << Error::Redirect;
         QTest::newRow("to file:") << 1 << u"file:///etc/hostname"_s << Error::Redirect;
+        QTest::newRow("loop") << 2 << u"/hop/1"_s << Error::Redirect;
     }
 
     void get_redirects_followsAtMostFiveWebHops()

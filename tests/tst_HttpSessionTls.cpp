@@ -10,6 +10,10 @@
 using namespace Qt::StringLiterals;
 
 using Error = HttpSession::Result::Error;
+using Tls = TestHttpServer::Tls;
+
+Q_DECLARE_METATYPE(Error)
+Q_DECLARE_METATYPE(Tls)
 
 namespace {
 
@@ -43,16 +47,28 @@ private Q_SLOTS:
         QVERIFY(got->body.isEmpty());
     }
 
+    void get_addedAuthority_verifiesServer_data()
+    {
+        QTest::addColumn<Tls>("tls");
+        QTest::addColumn<Error>("error");
+        QTest::newRow("valid") << Tls::Yes << Error::None;
+        QTest::newRow("certificate for another host") << Tls::WrongHost << Error::Network;
+        QTest::newRow("expired certificate") << Tls::Expired << Error::Network;
+    }
+
     void get_addedAuthority_verifiesServer()
     {
+        QFETCH(Tls, tls);
+        QFETCH(Error, error);
         QVERIFY(TlsTrust::trustInAddition(TestFixtures::read(u"ca.pem"_s)));
-        TestHttpServer server(TestHttpServer::Tls::Yes);
+        TestHttpServer server(tls);
         server.route(u"/np.json"_s, TestHttpServer::json(R"({"title":"t"})"));
         HttpSession session;
         const auto got = fetch(session, server.url(u"/np.json"_s, TestHttpServer::Host::Localhost));
         QVERIFY(got);
-        QCOMPARE(got->error, Error::None);
-        QCOMPARE(got->body, R"({"title":"t"})");
+        QCOMPARE(got->error, error);
+        QCOMPARE(got->body, error == Error::None ? R"({"title":"t"})" : QByteArray());
+        QCOMPARE(server.requests().size(), error == Error::None ? 1 : 0);
     }
 
     void get_redirectFromHttpsToHttp_isRefused()
