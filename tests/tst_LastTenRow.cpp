@@ -3,6 +3,7 @@
 #include "HttpSession.h"
 #include "LastTenRow.h"
 #include "LinkLabel.h"
+#include "TestFixtures.h"
 #include "TestHttpServer.h"
 
 #include <QApplication>
@@ -88,7 +89,7 @@ public Q_SLOTS:
     void open(const QUrl &url) { opened.append(url); }
 };
 
-const QStringList caughtSchemes{ u"http"_s, u"https"_s, u"file"_s, u"javascript"_s };
+const QStringList caughtSchemes{ u"http"_s, u"https"_s, u"file"_s, u"javascript"_s, u"data"_s };
 
 } // namespace
 
@@ -164,6 +165,9 @@ private Q_SLOTS:
         QTest::newRow("cover before image; http without a host")
             << json("{'image':'i.jpg','cover':'c.jpg','buycd':'http:no-host'}")
             << songInfo + u"c.jpg"_s << none << unknownTitle << unknownArtist;
+        QTest::newRow("data: artwork kept for the thumbnail to refuse; data: store link")
+            << json("{'picture':'data:image/png;base64,iVBORw0KGgo=','buycd':'data:text/html,x'}")
+            << u"data:image/png;base64,iVBORw0KGgo="_s << none << unknownTitle << unknownArtist;
         QTest::newRow("picture first of all")
             << json("{'image_url':'5','image':'4','albumart':'3','coverart':'2','cover':'1',"
                     "'artwork':'0','artwork_url':'a','picture':'p.jpg'}")
@@ -256,6 +260,9 @@ private Q_SLOTS:
         QTest::newRow("year kept as sent, file: store page: no link at all")
             << json("{'picture':'a.png','year':' 84 ','buycd':'file:///etc/passwd'}") << u" 84 "_s
             << false << false;
+        QTest::newRow("data: store page: no link at all")
+            << json("{'picture':'a.png','buycd':'data:text/html,<b>x</b>'}") << QString() << false
+            << false;
     }
 
     void row_yearAndLinks()
@@ -344,6 +351,8 @@ private Q_SLOTS:
         // Qt reads this GIF's size as 551 x 256 but decodes 551 x 32768 (found by fuzzing).
         QTest::newRow("GIF decoding taller than its reported size") << TestHttpServer::bytes(
             QByteArray("GIF89a'\x02\0\x80\0@\0,#\0\0\0\0\0\0\x01+\0\0", 25), "image/gif");
+        QTest::newRow("PNG declaring 100,000 x 100,000 pixels") << TestHttpServer::bytes(
+            TestFixtures::pngDeclaring(QSize(100000, 100000)), "image/png");
         QTest::newRow("body past 16 MiB")
             << TestHttpServer::bytes(png + QByteArray(16 * 1024 * 1024, '\0'), "image/png");
         QTest::newRow("body stalls halfway")
@@ -368,12 +377,25 @@ private Q_SLOTS:
         QVERIFY(qAlpha(shot.pixel(shot.width() / 2, shot.height() / 2)) > 0); // the note
     }
 
-    void thumb_fileURL_isNotRead()
+    void thumb_notAWebURL_isNotRead_data()
     {
+        QTest::addColumn<QString>("scheme");
+        for (const char *scheme : { "file", "data", "javascript" })
+            QTest::newRow(scheme) << QString::fromLatin1(scheme);
+    }
+
+    void thumb_notAWebURL_isNotRead()
+    {
+        QFETCH(QString, scheme);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"cover.png"_s);
         QVERIFY(cover(2, 96).save(path));
-        ArtworkThumb thumb(QUrl::fromLocalFile(path), *session);
+        const QUrl data(u"data:image/png;base64,"_s
+                        + QString::fromLatin1(encoded(cover(2, 96)).toBase64()));
+        const QUrl url = scheme == u"file" ? QUrl::fromLocalFile(path)
+            : scheme == u"data"            ? data
+                                           : QUrl(u"javascript:alert(1)"_s);
+        ArtworkThumb thumb(url, *session);
         thumb.show();
         QTRY_COMPARE(thumb.phase(), ArtworkThumb::Phase::Failed);
     }

@@ -127,11 +127,14 @@ private Q_SLOTS:
         using Response = TestHttpServer::Response;
         const QString route = u"route"_s;
         const QByteArray valid = document(5, u"New"_s);
+        TestHttpServer::Response huge = TestHttpServer::json(valid);
+        huge.paddedTo = qint64{ 200 } * 1024 * 1024;
         QTest::newRow("404 with a valid body") << TestHttpServer::json(valid, 404) << route;
         QTest::newRow("200, undecodable: one bad entry")
             << TestHttpServer::json(json("[{'title':'a'},{'year':1999}]")) << route;
-        QTest::newRow("200, body past 1 MiB")
-            << TestHttpServer::json(valid + QByteArray(1024 * 1024, ' ')) << route;
+        QTest::newRow("200, 200 MiB body") << huge << route;
+        QTest::newRow("200, nested 100,000 deep")
+            << TestHttpServer::json(QByteArray(100000, '[') + QByteArray(100000, ']')) << route;
         QTest::newRow("connection dropped")
             << Response{ .mode = Response::Mode::CloseWithoutAnswer } << route;
         QTest::newRow("file URL") << Response{} << u"file:///etc/passwd"_s;
@@ -149,6 +152,8 @@ private Q_SLOTS:
         QCOMPARE(loadAndWait(target), Outcome::Failed);
         QCOMPARE(titlesOf(model->items()), titles(2, u"Previous"_s));
         QCOMPARE(changed.count(), 0);
+        // Cut at the bound: the client hung up long before a huge body could all be sent.
+        QVERIFY(server->paddingSent(u"/songInfo/lastTen.json"_s) < 16 * 1024 * 1024);
     }
 
     void load_idleServer_givesUpOnceIdleForTheTimeout()

@@ -55,12 +55,14 @@ private Q_SLOTS:
         QTest::addColumn<Response>("songInfo");
         QTest::addColumn<Response>("artwork"); // at /so/c.png
         QTest::addColumn<QStringList>("events");
-        const auto info = [](const char *picture, int status = 200) {
-            return TestHttpServer::json(R"({"title":"Drive","picture":")" + QByteArray(picture)
-                                            + R"(","cover":"c.png"})",
-                                        status);
+        const auto info = [](const QByteArray &picture, int status = 200) {
+            return TestHttpServer::json(
+                R"({"title":"Drive","picture":")" + picture + R"(","cover":"c.png"})", status);
         };
         const Response image = TestHttpServer::bytes(png(), "image/png");
+        Response huge = TestHttpServer::json(R"({"title":"Drive"})");
+        huge.paddedTo = qint64{ 200 } * 1024 * 1024;
+        const QByteArray deep = QByteArray(100000, '[') + QByteArray(100000, ']');
         const QStringList both{ u"text: Drive"_s, u"image: 16x16"_s }, text{ u"text: Drive"_s };
 
         QTest::newRow("200") << info("c.png") << image << both;
@@ -71,15 +73,19 @@ private Q_SLOTS:
             << info("c.png") << TestHttpServer::bytes(png(4200, QImage::Format_Mono), "image/png")
             << text;
         QTest::newRow("file reference") << info("file:///etc/hostname") << image << text;
+        QTest::newRow("data reference")
+            << info("data:image/png;base64," + png().toBase64()) << image << text;
+        QTest::newRow("javascript reference") << info("javascript:alert(1)") << image << text;
         QTest::newRow("empty reference ends the search") << info("") << image << text;
 
         QTest::newRow("not JSON") << TestHttpServer::json("<html>busy</html>", 503) << image
                                   << QStringList();
         QTest::newRow("wrong type")
             << TestHttpServer::json(R"({"title":7})") << image << QStringList();
-        QTest::newRow("song info past the bound")
-            << TestHttpServer::json("{\"title\":\"" + QByteArray(2 * 1024 * 1024, 'a') + "\"}")
-            << image << QStringList();
+        QTest::newRow("200 MiB of song info") << huge << image << QStringList();
+        QTest::newRow("nested 100,000 deep")
+            << TestHttpServer::json(R"({"title":"Drive","x":)" + deep + '}') << image
+            << QStringList();
         QTest::newRow("dropped connection")
             << Response{ .mode = Response::Mode::CloseWithoutAnswer } << image << QStringList();
     }
@@ -179,6 +185,8 @@ private Q_SLOTS:
         // Measured at four bytes a pixel, the decoded size against the 64 MiB allowed.
         QTest::newRow("within the bound") << png(4000, QImage::Format_Mono) << QSize(4000, 4000);
         QTest::newRow("past the bound") << png(4200, QImage::Format_Mono) << QSize();
+        QTest::newRow("declares 100,000 x 100,000")
+            << TestFixtures::pngDeclaring(QSize(100000, 100000)) << QSize();
     }
 
     void decode_onlyBoundedImages()
