@@ -292,7 +292,7 @@ private Q_SLOTS:
         stop(m_display);
     }
 
-    void launch_loadsSoftorbitsListAndStaysSilent()
+    void launch_loadsSoftorbitsListAndWaitsForPlay()
     {
         QVERIFY(launch({}));
         QTRY_COMPARE_WITH_TIMEOUT(requestCount(u"softorbit"_s, u"/songInfo/lastTen.json"_s), 1,
@@ -300,10 +300,11 @@ private Q_SLOTS:
         QCOMPARE(requestCount(u"stream"_s, {}), 0);
         QCOMPARE(requestCount(u"radiobeatloom"_s, {}), 0);
         QCOMPARE(audio(), Audio::None);
-        // Nothing to resume yet, so the desktop's play does nothing either.
+        // The desktop's play starts the station the window shows.
         mpris({ u"play"_s });
-        QCOMPARE(mpris({ u"status"_s }), u"Stopped"_s);
-        QCOMPARE(requestCount(u"stream"_s, {}), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(requestCount(u"stream"_s, u"/softorbit"_s), 1, playTimeout);
+        QCOMPARE(mpris({ u"status"_s }), u"Playing"_s);
+        QCOMPARE(requestCount(u"radiobeatloom"_s, {}), 0);
     }
 
     void spaceBar_playsTheTrackOnAirWithItsCover()
