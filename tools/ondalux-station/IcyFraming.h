@@ -16,6 +16,8 @@ public:
     void setTitle(const QString &title);
     // `audio` with the blocks due inside it; successive calls continue one stream.
     QByteArray wrap(QByteArrayView audio);
+    // Audio bytes left before the next block.
+    int untilBlock() const { return m_untilBlock; }
 
 private:
     QByteArray nextBlock();

@@ -1,5 +1,7 @@
 #include "Mount.h"
 
+#include "ToneComposer.h"
+
 #include <QSslSocket>
 
 #include <cmath>
@@ -12,12 +14,19 @@ constexpr qint64 maxBacklogBytes = 4 * Mount::bytesPerSecond;
 
 } // namespace
 
-Mount::Mount(QByteArray name, QByteArray genre, std::chrono::milliseconds burst, QObject *parent)
+Mount::Mount(QByteArray name, QByteArray genre, std::chrono::milliseconds burst,
+             std::chrono::milliseconds leadIn, QObject *parent)
     : QObject(parent)
     , m_name(std::move(name))
     , m_genre(std::move(genre))
     , m_burst(burst)
 {
+    if (leadIn.count() > 0) {
+        const auto frames = leadIn.count() * ToneComposer::sampleRate / 1000;
+        const QByteArray silence(frames * ToneComposer::channels * 2, '\0');
+        m_leadIn = Mp3Encoder::encode(silence, ToneComposer::sampleRate, ToneComposer::channels)
+                       .value_or(Mp3Audio{});
+    }
     m_clock.start();
     m_ticker.setInterval(tick);
     m_ticker.setTimerType(Qt::PreciseTimer);
@@ -65,6 +74,7 @@ void Mount::adopt(QSslSocket *socket, const HttpRequest &request)
     const qint64 nowMs = m_clock.elapsed();
     const double playedSeconds = static_cast<double>(nowMs - m_trackStartedMs) / 1000.0;
     listener.track = m_track;
+    listener.leadInFrame = m_leadIn.frameCount();
     listener.frame = static_cast<qsizetype>(std::floor(playedSeconds / m_audio.frameSeconds))
         % m_audio.frameCount();
     listener.owedBytes = m_burst.count() * bytesPerSecond;
@@ -95,18 +105,33 @@ void Mount::feed(QSslSocket *socket, Listener &listener, qint64 nowMs)
         return;
     listener.owedBytes += elapsedMs * bytesPerSecond;
     QByteArray out;
+    std::optional<IcyFraming> &icy = listener.icy;
     for (;;) {
-        if (listener.track != m_track) {
+        const qsizetype frames = m_audio.frameCount();
+        const bool inLeadIn = listener.leadInFrame < m_leadIn.frameCount();
+        QByteArrayView frame = inLeadIn ? m_leadIn.frame(listener.leadInFrame)
+                                        : m_audio.frame(listener.frame % frames);
+        // Switching where the next block falls inside the new track's first frame puts the
+        // title at most one frame after the audio it names.
+        const auto untilBlock = [&icy, queued = out.size()] {
+            const qsizetype past = queued - icy->untilBlock();
+            return past < 0 ? -past : metaInt - past % metaInt;
+        };
+        if (listener.track != m_track && (!icy || untilBlock() < frame.size())) {
             listener.track = m_track;
             listener.frame = 0;
+            listener.leadInFrame = 0;
+            continue;
         }
-        const QByteArrayView frame = m_audio.frame(listener.frame % m_audio.frameCount());
         if (listener.owedBytes < frame.size() * 1000)
             break;
         listener.owedBytes -= frame.size() * 1000;
-        listener.frame = (listener.frame + 1) % m_audio.frameCount();
+        if (inLeadIn)
+            ++listener.leadInFrame;
+        else
+            listener.frame = (listener.frame + 1) % frames;
         out.append(frame);
     }
     if (!out.isEmpty())
-        socket->write(listener.icy ? listener.icy->wrap(out) : out);
+        socket->write(icy ? icy->wrap(out) : out);
 }

@@ -25,11 +25,13 @@ public:
     static constexpr int metaInt = 16000;
     static constexpr int bytesPerSecond = 16000; // 128 kbit/s
 
+    // A lead-in plays that much silence before each new track.
     Mount(QByteArray name, QByteArray genre, std::chrono::milliseconds burst,
-          QObject *parent = nullptr);
+          std::chrono::milliseconds leadIn = {}, QObject *parent = nullptr);
     ~Mount() override;
 
-    // Every listener moves on to `audio` at its next frame, announcing `title`.
+    // Every listener moves on to `audio` where its next title block falls (at its next frame
+    // without titles), so the title it reads changes with the audio.
     void setTrack(const Mp3Audio &audio, const QString &title);
     // Answers `request` on `socket` with the stream, and keeps feeding it until it closes.
     void adopt(QSslSocket *socket, const HttpRequest &request);
@@ -41,6 +43,7 @@ private:
         std::optional<IcyFraming> icy;
         quint64 track = 0; // which setTrack() it is playing
         qsizetype frame = 0;
+        qsizetype leadInFrame = 0; // < the lead-in's frame count while it plays
         qint64 owedBytes = 0; // audio earned but not sent, in bytes times 1000
         qint64 lastFedMs = 0;
     };
@@ -52,6 +55,7 @@ private:
     QByteArray m_genre;
     std::chrono::milliseconds m_burst;
     Mp3Audio m_audio;
+    Mp3Audio m_leadIn;
     QString m_title;
     quint64 m_track = 0;
     QElapsedTimer m_clock;

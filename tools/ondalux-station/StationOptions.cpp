@@ -29,9 +29,13 @@ std::variant<StationOptions, QString> parseStationOptions(const QCoreApplication
     const QCommandLineOption burstSeconds(u"burst-seconds"_s,
                                           u"Audio sent at once to a new listener, in seconds."_s,
                                           u"seconds"_s, u"3"_s);
+    const QCommandLineOption leadIn(
+        u"lead-in-ms"_s,
+        u"Silence before each new track, in milliseconds: marks the change in the audio."_s,
+        u"ms"_s, u"0"_s);
     const QCommandLineOption log(u"log"_s, u"Print \"request HOST METHOD TARGET\" per request."_s);
     parser.addOptions({ streamPort, softorbitPort, radiobeatloomPort, certificate, key,
-                        trackSeconds, burstSeconds, log });
+                        trackSeconds, burstSeconds, leadIn, log });
     parser.process(app);
 
     StationOptions options;
@@ -55,6 +59,11 @@ std::variant<StationOptions, QString> parseStationOptions(const QCoreApplication
         return u"--track-seconds must be a number of seconds, at least 0.5"_s;
     if (!seconds(burstSeconds, 0, options.burst))
         return u"--burst-seconds must be a number of seconds"_s;
+    bool leadInOk = false;
+    const uint leadInMs = parser.value(leadIn).toUInt(&leadInOk);
+    if (!leadInOk || leadInMs > 10'000)
+        return u"--lead-in-ms must be a number of milliseconds up to 10000"_s;
+    options.leadIn = std::chrono::milliseconds(leadInMs);
     options.certificate = parser.value(certificate);
     options.key = parser.value(key);
     if (options.certificate.isEmpty() || options.key.isEmpty())

@@ -17,6 +17,7 @@ struct StationOptions
     QString key;
     std::chrono::milliseconds trackLength{ 30'000 };
     std::chrono::milliseconds burst{ 3'000 };
+    std::chrono::milliseconds leadIn{ 0 };
     bool logRequests = false;
 };
 

@@ -11,9 +11,9 @@ Stations::Stations(const StationOptions &options, const QSslConfiguration &tls, 
     , m_softorbit(DemoTracks::softorbit(), options.trackLength)
     , m_radiobeatloom(DemoTracks::radiobeatloom(), options.trackLength)
     , m_softorbitMount(m_softorbit.station().name.toUtf8(), m_softorbit.station().genre.toUtf8(),
-                       options.burst)
+                       options.burst, options.leadIn)
     , m_radiobeatloomMount(m_radiobeatloom.station().name.toUtf8(),
-                           m_radiobeatloom.station().genre.toUtf8(), options.burst)
+                           m_radiobeatloom.station().genre.toUtf8(), options.burst, options.leadIn)
     , m_streams(u"stream"_s, tls,
                 [this](const HttpRequest &request, QSslSocket *socket) {
                     return answerStream(request, socket);
