@@ -4,11 +4,17 @@
 
 #include <QtConcurrent>
 
+TrackAudio::~TrackAudio()
+{
+    m_pool.clear();
+    m_pool.waitForDone();
+}
+
 void TrackAudio::prepare(const DemoTrack &track)
 {
     if (m_audio.contains(track.slug))
         return;
-    m_audio.insert(track.slug, QtConcurrent::run([tune = track.tune] {
+    m_audio.insert(track.slug, QtConcurrent::run(&m_pool, [tune = track.tune] {
                        const QByteArray pcm = ToneComposer::render(tune);
                        return Mp3Encoder::encode(pcm, ToneComposer::sampleRate,
                                                  ToneComposer::channels)
