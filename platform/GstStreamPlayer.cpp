@@ -67,6 +67,7 @@ void GstStreamPlayer::Private::build()
         qCWarning(lcGst) << "no media framework:" << error;
         return;
     }
+    MediaRuntime::preloadStreamingParts();
     playbin.reset(gst_element_factory_make("playbin", "ondalux-player"));
     if (!playbin) {
         qCWarning(lcGst) << "playbin is missing";

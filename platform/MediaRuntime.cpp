@@ -2,6 +2,10 @@
 
 #include <gst/gst.h>
 
+#include <gio/gio.h>
+#include <mutex>
+#include <thread>
+
 namespace MediaRuntime {
 
 QString initialize()
@@ -15,6 +19,31 @@ QString initialize()
                                            : QStringLiteral("GStreamer could not be initialized");
     g_clear_error(&error);
     return description;
+}
+
+void preloadStreamingParts()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // Both MP3 decoders rank alike, so the name picked libav's, whose library alone took
+        // 45 ms to load at the first play; mpg123 is small and made for the job.
+        if (GstPluginFeature *mpg123
+            = gst_registry_lookup_feature(gst_registry_get(), "mpg123audiodec")) {
+            gst_plugin_feature_set_rank(mpg123, GST_RANK_PRIMARY);
+            gst_object_unref(mpg123);
+        }
+        // Joined at exit, so the process never ends in the middle of loading a library.
+        static std::jthread loader([] {
+            for (const char *name : { "coreelements", "playback", "typefindfunctions", "soup",
+                                      "icydemux", "id3demux", "audioparsers", "mpg123",
+                                      "audioconvert", "audioresample", "volume", "pulseaudio" }) {
+                if (GstPlugin *plugin = gst_plugin_load_by_name(name))
+                    gst_object_unref(plugin);
+            }
+            // The TLS backend is a module of its own, loaded at the first secure connection.
+            g_tls_backend_get_default();
+        });
+    });
 }
 
 QString versionString()
