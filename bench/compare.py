@@ -1,0 +1,641 @@
+"""Ondalux against the players people would otherwise use, on this machine and on loopback.
+
+Run through bench/compare, which provides the private bus, sound server, X display and trust
+store. Every time is read at the sound server: a null sink's monitor is recorded all along, and
+a player's audio counts from the first block of it that is audible there.
+"""
+
+import audioop
+import json
+import os
+import re
+import shutil
+import signal
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+DEMO = os.path.join(ROOT, 'build', 'demo')
+APP = os.path.join(DEMO, 'Ondalux', 'app', 'ondalux')
+STATION = os.path.join(DEMO, 'tools', 'ondalux-station', 'ondalux-station')
+TLS = os.path.join(DEMO, 'station-tls')
+STARTUP = os.path.join(ROOT, 'build', 'bench', 'bench', 'bench_startup')
+RUNS = int(os.environ.get('BENCH_RUNS', '10'))
+
+RATE, CHANNELS, BLOCK_MS = 44100, 2, 5
+BLOCK_BYTES = RATE * BLOCK_MS // 1000 * CHANNELS * 2
+AUDIBLE = 300  # peak of a 16-bit block: about -41 dBFS, far above any decoder's dither
+MPRIS = 'org.mpris.MediaPlayer2.ondalux'
+NOBODY = ['setpriv', '--reuid=65534', '--regid=65534', '--clear-groups']
+
+RUN_DIR = tempfile.mkdtemp(prefix='ondalux-bench.')
+os.chmod(RUN_DIR, 0o755)
+
+
+def log(*words):
+    print(*words, file=sys.stderr, flush=True)
+
+
+def figures(values):
+    values = sorted(values)
+    if not values:
+        return {'median': float('nan'), 'min': float('nan'), 'max': float('nan'), 'n': 0}
+    return {'median': statistics.median(values), 'min': values[0], 'max': values[-1],
+            'n': len(values)}
+
+
+def line(label, values, unit='ms', scale=1000.0):
+    f = figures([v * scale for v in values])
+    return (f"{label}: median {f['median']:.1f} {unit} (min {f['min']:.1f}, max {f['max']:.1f},"
+            f" n {f['n']})")
+
+
+class Monitor:
+    """Records the default null sink's monitor: per 5 ms block, its end time, peak and pitch."""
+
+    def __init__(self):
+        self.blocks = []
+        self.cond = threading.Condition()
+        self.proc = subprocess.Popen(
+            ['parec', '-d', 'ondalux_test_a.monitor', '--raw', '--format=s16le',
+             f'--rate={RATE}', f'--channels={CHANNELS}', '--latency-msec=5'],
+            stdout=subprocess.PIPE, bufsize=0)
+        threading.Thread(target=self.read, daemon=True).start()
+        # The monitor takes a moment to start delivering; measure only once it flows.
+        with self.cond:
+            if not self.cond.wait_for(lambda: len(self.blocks) >= 200, 20):
+                raise SystemExit('compare: the sound server monitor delivers nothing')
+
+    def read(self):
+        try:
+            self.read_blocks()
+        except Exception as error:  # every figure after this would be wrong
+            log(f'compare: reading the monitor failed: {error!r}')
+            os._exit(3)
+
+    def read_blocks(self):
+        seconds = BLOCK_BYTES / (RATE * CHANNELS * 2)
+        pending = b''
+        while True:
+            data = self.proc.stdout.read(BLOCK_BYTES - len(pending))
+            if not data:
+                return
+            pending += data
+            if len(pending) < BLOCK_BYTES:
+                continue
+            now = time.monotonic()
+            mono = audioop.tomono(pending, 2, 0.5, 0.5)
+            pitch = audioop.cross(mono, 2) / 2 / seconds
+            with self.cond:
+                self.blocks.append((now - seconds, audioop.max(pending, 2), pitch))
+                self.cond.notify_all()
+            pending = b''
+
+    def first(self, after, test=lambda peak, pitch: peak >= AUDIBLE, timeout=15.0, blocks=1):
+        """Start time of the first run of `blocks` blocks after `after` that pass `test`."""
+        deadline = time.monotonic() + timeout
+        index = 0
+        run = []
+        with self.cond:
+            while True:
+                while index < len(self.blocks):
+                    start, peak, pitch = self.blocks[index]
+                    index += 1
+                    run = run + [start] if start >= after and test(peak, pitch) else []
+                    if len(run) == blocks:
+                        return run[0]
+                remaining = deadline - time.monotonic()
+                if remaining <= 0:
+                    return None
+                self.cond.wait(remaining)
+
+    def wait_silent(self, seconds=0.3, timeout=10.0):
+        start = time.monotonic()
+        while time.monotonic() - start < timeout:
+            with self.cond:
+                recent = [b for b in self.blocks if b[0] >= time.monotonic() - seconds]
+            if len(recent) >= seconds * 1000 / BLOCK_MS * 0.8 and all(
+                    b[1] < AUDIBLE for b in recent):
+                return
+            time.sleep(0.05)
+
+    def since(self, after):
+        with self.cond:
+            return [b for b in self.blocks if b[0] >= after]
+
+
+def pulse_pid():
+    runtime = os.environ['XDG_RUNTIME_DIR']
+    for pid in os.listdir('/proc'):
+        if not pid.isdigit():
+            continue
+        try:
+            with open(f'/proc/{pid}/comm') as f:
+                if f.read().strip() != 'pulseaudio':
+                    continue
+            with open(f'/proc/{pid}/environ', 'rb') as f:
+                if f'XDG_RUNTIME_DIR={runtime}'.encode() in f.read().split(b'\0'):
+                    return int(pid)
+        except OSError:
+            continue
+    raise SystemExit('compare: cannot find the private sound server')
+
+
+def cpu_seconds(pid):
+    """CPU time of pid's live threads, in seconds, to the nanosecond (the scheduler's count;
+    /proc's tick counts are too coarse for a few seconds of an idle player)."""
+    total = 0
+    for task in os.listdir(f'/proc/{pid}/task'):
+        try:
+            with open(f'/proc/{pid}/task/{task}/schedstat') as f:
+                total += int(f.read().split()[0])
+        except OSError:
+            continue  # the thread ended
+    return total / 1e9
+
+
+def peak_rss_mib(pid):
+    with open(f'/proc/{pid}/status') as f:
+        for row in f:
+            if row.startswith('VmHWM:'):
+                return int(row.split()[1]) / 1024
+    return float('nan')
+
+
+def leaf_pid(pid):
+    """setpriv and env exec; a wrapper that forks leaves its one child to measure."""
+    for _ in range(50):
+        try:
+            with open(f'/proc/{pid}/task/{pid}/children') as f:
+                children = f.read().split()
+        except OSError:
+            return pid
+        if not children:
+            return pid
+        pid = int(children[0])
+    return pid
+
+
+def dbus_send(*args, reply=False):
+    command = ['dbus-send', '--session'] + (['--print-reply'] if reply else []) + list(args)
+    return subprocess.run(command, capture_output=True, text=True)
+
+
+def stop(proc):
+    if proc.poll() is None:
+        proc.send_signal(signal.SIGTERM)
+        try:
+            proc.wait(5)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
+# ---------------------------------------------------------------------------------------------
+# Servers
+
+
+class DemoStation:
+    def __init__(self, stream_port=8443, track_seconds=30, lead_in_ms=0):
+        self.proc = subprocess.Popen(
+            [STATION, '--cert', f'{TLS}/station.pem', '--key', f'{TLS}/station.key',
+             '--stream-port', str(stream_port), '--track-seconds', str(track_seconds),
+             '--lead-in-ms', str(lead_in_ms)],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, bufsize=1)
+        self.tracks = 0
+        ready = threading.Event()
+
+        def follow():
+            for row in self.proc.stdout:
+                if row.startswith('ready'):
+                    ready.set()
+                elif row.startswith('track softorbit '):
+                    self.tracks += 1
+
+        threading.Thread(target=follow, daemon=True).start()
+        if not ready.wait(30):
+            raise SystemExit('compare: the demo station did not start')
+        # It encodes its tracks on worker threads after it starts listening.
+        for _ in range(120):
+            before = cpu_seconds(self.proc.pid)
+            time.sleep(0.5)
+            if cpu_seconds(self.proc.pid) - before < 0.05:
+                break
+
+    def close(self):
+        stop(self.proc)
+
+
+class Icecast:
+    """Debian's icecast2 on 8443 (TLS, the demo station's certificate) with two MP3 mounts fed
+    by a source client: /softorbit a 440 Hz tone, /radiobeatloom 880 Hz."""
+
+    def __init__(self):
+        self.dir = os.path.join(RUN_DIR, 'icecast')
+        os.makedirs(self.dir, exist_ok=True)
+        with open(os.path.join(self.dir, 'icecast.pem'), 'w') as pem:
+            for part in ('station.pem', 'station.key'):
+                with open(os.path.join(TLS, part)) as f:
+                    pem.write(f.read())
+        with open(os.path.join(self.dir, 'icecast.xml'), 'w') as f:
+            f.write(f"""<icecast>
+  <limits><clients>100</clients><sources>4</sources></limits>
+  <authentication><source-password>bench</source-password>
+    <admin-user>admin</admin-user><admin-password>bench</admin-password></authentication>
+  <hostname>127.0.0.1</hostname>
+  <listen-socket><port>8000</port><bind-address>127.0.0.1</bind-address></listen-socket>
+  <listen-socket><port>8443</port><bind-address>127.0.0.1</bind-address><ssl>1</ssl></listen-socket>
+  <paths><basedir>/usr/share/icecast2</basedir><logdir>{self.dir}</logdir>
+    <webroot>/usr/share/icecast2/web</webroot><adminroot>/usr/share/icecast2/admin</adminroot>
+    <ssl-certificate>{self.dir}/icecast.pem</ssl-certificate></paths>
+  <logging><errorlog>error.log</errorlog><accesslog>access.log</accesslog><loglevel>2</loglevel>
+  </logging>
+  <security><chroot>0</chroot></security>
+</icecast>
+""")
+        subprocess.run(['chown', '-R', 'nobody:nogroup', self.dir], check=True)
+        self.server = subprocess.Popen(NOBODY + ['icecast2', '-c', f'{self.dir}/icecast.xml'],
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            try:
+                socket.create_connection(('127.0.0.1', 8000), 0.2).close()
+                break
+            except OSError:
+                time.sleep(0.05)
+        self.sources = [
+            subprocess.Popen(
+                ['gst-launch-1.0', '-q', 'audiotestsrc', 'is-live=true', 'wave=sine',
+                 f'freq={freq}', 'volume=0.3', '!', 'audioconvert', '!', 'lamemp3enc',
+                 'target=bitrate', 'bitrate=128', 'cbr=true', '!', 'shout2send',
+                 'ip=127.0.0.1', 'port=8000', 'password=bench', f'mount={mount}'],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            for mount, freq in (('/softorbit', 440), ('/radiobeatloom', 880))]
+        time.sleep(3)  # the mounts' burst buffers fill
+
+    def close(self):
+        for proc in self.sources + [self.server]:
+            stop(proc)
+
+
+# ---------------------------------------------------------------------------------------------
+# Players
+
+
+def peer_command(name, url):
+    if name == 'floor':
+        return ['gst-launch-1.0', '-q', 'souphttpsrc', f'location={url}', 'iradio-mode=false',
+                '!', 'mpegaudioparse', '!', 'mpg123audiodec', '!', 'pulsesink',
+                'buffer-time=40000', 'latency-time=10000']
+    if name == 'gst-play':
+        return ['gst-play-1.0', '--no-interactive', '-q', url]
+    if name == 'mpv':
+        return ['mpv', '--no-config', '--no-video', '--no-terminal', '--ao=pulse',
+                f'--input-ipc-server={RUN_DIR}/mpv.socket', url]
+    if name == 'vlc':
+        home = os.path.join(RUN_DIR, 'vlc-home')
+        os.makedirs(home, exist_ok=True)
+        shutil.chown(home, 'nobody', 'nogroup')
+        # Its user cannot reach this session's bus; without it VLC does not wait for one.
+        return NOBODY + ['env', '-u', 'DBUS_SESSION_BUS_ADDRESS', '-u', 'DISPLAY',
+                         f'HOME={home}', f'XDG_RUNTIME_DIR={home}',
+                         f'PULSE_SERVER=unix:{SHARED_SOUND}',
+                         'cvlc', '-I', 'dummy', '--no-dbus', '--no-video', '--aout=pulse', '-vv',
+                         url]
+    raise ValueError(name)
+
+
+SHARED_SOUND = os.path.join(RUN_DIR, 'sound', 'native')
+
+
+def share_sound_server():
+    """VLC refuses to run as root, and every root client locks the sound server's own socket
+    away from other users again: give VLC's user a socket of its own."""
+    os.makedirs(os.path.dirname(SHARED_SOUND), mode=0o755)
+    subprocess.run(['pactl', 'load-module', 'module-native-protocol-unix', 'auth-anonymous=1',
+                    f'socket={SHARED_SOUND}'], check=True, capture_output=True)
+    os.chmod(SHARED_SOUND, 0o777)
+
+
+class Ondalux:
+    """The demo program, with its window on the private display, driven over MPRIS."""
+
+    def __init__(self):
+        self.proc = subprocess.Popen([APP], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(400):
+            if 'true' in dbus_send('--dest=org.freedesktop.DBus', '/org/freedesktop/DBus',
+                                   'org.freedesktop.DBus.NameHasOwner', f'string:{MPRIS}',
+                                   reply=True).stdout:
+                break
+            time.sleep(0.025)
+        else:
+            raise SystemExit('compare: Ondalux did not appear on the bus')
+        subprocess.run(['xdotool', 'search', '--sync', '--onlyvisible', '--class', 'ondalux'],
+                       capture_output=True, timeout=20)
+        time.sleep(1.5)  # the list and its covers load at launch; let that settle first
+
+    def play(self):
+        subprocess.Popen(['dbus-send', '--session', '--type=method_call', f'--dest={MPRIS}',
+                          '/org/mpris/MediaPlayer2', 'org.mpris.MediaPlayer2.Player.Play'])
+
+    def close(self):
+        stop(self.proc)
+
+
+PLAYERS = os.environ.get('BENCH_PLAYERS', 'ondalux floor gst-play mpv vlc').split()
+
+
+def first_audio(monitor, url, runs):
+    times = {name: [] for name in PLAYERS}
+    for run in range(runs):
+        order = PLAYERS[run % len(PLAYERS):] + PLAYERS[:run % len(PLAYERS)]
+        for name in order:
+            monitor.wait_silent()
+            if name == 'ondalux':
+                player = Ondalux()
+                start = time.monotonic()
+                player.play()
+                heard = monitor.first(start)
+                player.close()
+            else:
+                start = time.monotonic()
+                proc = subprocess.Popen(peer_command(name, url), stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+                heard = monitor.first(start)
+                stop(proc)
+            if heard is None:
+                log(f'  {name}: no audio within 15 s')
+            else:
+                times[name].append(heard - start)
+    return times
+
+
+def report_first_audio(title, times):
+    print(f'\n{title}')
+    floor = figures(times.get('floor', []))['median']
+    for name in PLAYERS:
+        f = figures(times[name])
+        print(f"  {line(name, times[name])}  ratio to floor {f['median'] / floor:.2f}", flush=True)
+
+
+def station_switch(monitor, runs):
+    """Ondalux only: Right/Left in the station picker, to the other mount's pitch heard."""
+    player = Ondalux()
+    window = subprocess.run(['xdotool', 'search', '--onlyvisible', '--class', 'ondalux'],
+                            capture_output=True, text=True).stdout.split()[0]
+    subprocess.run(['xdotool', 'windowfocus', '--sync', window], capture_output=True)
+    start = time.monotonic()
+    player.play()
+    monitor.first(start)
+    times = []
+    for run in range(runs):
+        time.sleep(1.5)
+        # A 5 ms block holds 2 cycles of 440 Hz, 4 of 880 Hz: the count of zero crossings tells
+        # them apart, not much more.
+        key, low, high = ('Right', 650, 1200) if run % 2 == 0 else ('Left', 250, 600)
+        start = time.monotonic()
+        subprocess.run(['xdotool', 'key', key])
+        heard = monitor.first(start, lambda peak, pitch: peak >= AUDIBLE and low <= pitch <= high,
+                              blocks=4)
+        if heard is None:
+            log(f'  switch {key}: the other station was not heard')
+        else:
+            times.append(heard - start)
+    player.close()
+    return times
+
+
+def startup(runs):
+    times = []
+    for _ in range(runs):
+        start = time.monotonic()
+        proc = subprocess.Popen([STARTUP], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                text=True)
+        if proc.stdout.readline().startswith('painted'):
+            times.append(time.monotonic() - start)
+        stop(proc)
+        time.sleep(0.3)
+    return times
+
+
+def steady(monitor, url, seconds=60, windows=10):
+    """CPU over `seconds` of playback in `windows` spans, the sound server's too, peak RSS."""
+    pulse = pulse_pid()
+    results = {}
+    for name in PLAYERS:
+        monitor.wait_silent()
+        if name == 'ondalux':
+            player = Ondalux()
+            player.play()
+            proc, pid = player.proc, player.proc.pid
+        else:
+            proc = subprocess.Popen(peer_command(name, url), stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+            time.sleep(0.5)
+            pid = leaf_pid(proc.pid)
+        time.sleep(5)  # past the start
+        own, sound = [], []
+        span = seconds / windows
+        for _ in range(windows):
+            a, b = cpu_seconds(pid), cpu_seconds(pulse)
+            time.sleep(span)
+            own.append((cpu_seconds(pid) - a) * seconds / span)
+            sound.append((cpu_seconds(pulse) - b) * seconds / span)
+        results[name] = (own, sound, peak_rss_mib(pid))
+        stop(proc)
+    return results
+
+
+# Track changes: the demo station starts each new track with 300 ms of silence, its title in
+# the ICY block that falls in the new track's first frame.
+
+def silences(blocks, at_least=0.25):
+    """Start times of silent runs of at least `at_least` seconds following sound."""
+    marks, run_start, sounding = [], None, False
+    for start, peak, _ in blocks:
+        if peak < AUDIBLE:
+            if run_start is None:
+                run_start = start
+            elif sounding and start + BLOCK_MS / 1000 - run_start >= at_least:
+                marks.append(run_start)
+                sounding = False
+        else:
+            run_start = None
+            sounding = True
+    return marks
+
+
+class TitleWatch:
+    """When each player's shown title changed, by the player's own account."""
+
+    def __init__(self, name, proc):
+        self.changes = []
+        self.name = name
+        if name == 'ondalux':
+            self.source = subprocess.Popen(
+                ['dbus-monitor', '--session',
+                 "type='signal',interface='org.freedesktop.DBus.Properties',"
+                 "path='/org/mpris/MediaPlayer2'"],
+                stdout=subprocess.PIPE, text=True, bufsize=1)
+            threading.Thread(target=self.follow_mpris, daemon=True).start()
+        elif name == 'mpv':
+            threading.Thread(target=self.follow_mpv, daemon=True).start()
+        elif name == 'vlc':
+            threading.Thread(target=self.follow_lines, args=(proc.stderr,), daemon=True).start()
+
+    def add(self, title):
+        """Counts a title only when it differs from the one shown (the metadata is sent again
+        when only the artwork changes)."""
+        if not self.changes or self.changes[-1][1] != title:
+            self.changes.append((time.monotonic(), title))
+
+    def follow_mpris(self):
+        expect = False
+        for row in self.source.stdout:
+            if 'xesam:title' in row:
+                expect = True
+            elif expect and 'variant' in row and 'string' in row:
+                self.add(row.split('"', 1)[1].rstrip('"\n'))
+                expect = False
+
+    def follow_mpv(self):
+        path = f'{RUN_DIR}/mpv.socket'
+        for _ in range(200):
+            try:
+                sock = socket.socket(socket.AF_UNIX)
+                sock.connect(path)
+                break
+            except OSError:
+                time.sleep(0.025)
+        else:
+            return
+        sock.sendall(b'{"command":["observe_property",1,"media-title"]}\n')
+        for row in sock.makefile():
+            event = json.loads(row)
+            if event.get('event') == 'property-change' and event.get('data'):
+                self.add(event['data'])
+
+    def follow_lines(self, stream):
+        for row in stream:
+            match = re.search(r'Icy-Title=(.*)', row)
+            if match:
+                self.add(match.group(1))
+
+    def close(self):
+        if self.name == 'ondalux':
+            stop(self.source)
+
+
+def track_change(monitor, url, seconds):
+    results = {}
+    for name in ('ondalux', 'mpv', 'vlc'):
+        monitor.wait_silent()
+        begin = time.monotonic()
+        if name == 'ondalux':
+            watch = TitleWatch(name, None)
+            player = Ondalux()
+            player.play()
+            proc = player.proc
+        else:
+            proc = subprocess.Popen(peer_command(name, url), stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.PIPE, text=True, errors='replace')
+            watch = TitleWatch(name, proc)
+        time.sleep(seconds)
+        end = time.monotonic()
+        stop(proc)
+        watch.close()
+        marks = [m for m in silences(monitor.since(begin)) if m < end - 0.5]
+        offsets = []
+        # Each change heard: the first new title from a little before it on, against it.
+        for mark in marks:
+            after = [when for when, _ in watch.changes if mark - 1.5 <= when <= mark + 3]
+            if after:
+                offsets.append(after[0] - mark)
+        results[name] = (offsets, len(marks), len(watch.changes))
+    return results
+
+
+def soak(changes, sample_every=50):
+    """RSS of Ondalux every `sample_every` titles it shows, up to `changes` titles."""
+    station = DemoStation(track_seconds=0.5)
+    watch = TitleWatch('ondalux', None)
+    player = Ondalux()
+    player.play()
+    samples = []
+    while len(watch.changes) < changes and player.proc.poll() is None:
+        shown = len(watch.changes)
+        if not samples or shown - samples[-1][0] >= sample_every:
+            with open(f'/proc/{player.proc.pid}/status') as f:
+                rss = next(int(r.split()[1]) for r in f if r.startswith('VmRSS:')) / 1024
+            samples.append((shown, rss))
+            log(f'  soak: {shown} titles, RSS {rss:.1f} MiB')
+        time.sleep(0.5)
+    player.close()
+    watch.close()
+    station.close()
+    return samples
+
+
+def main(what):
+    share_sound_server()
+    monitor = Monitor()
+    demo_url = 'https://127.0.0.1:8443/softorbit'
+    print(f"Ondalux against other players, {time.strftime('%Y-%m-%d %H:%M')}, {os.cpu_count()} cores,"
+          f' loopback; medians of {RUNS} runs')
+
+    if 'startup' in what:
+        print('\nstart-up, process start to the first painted frame (bench_startup)')
+        print('  ' + line('ondalux', startup(RUNS)))
+
+    if 'first-audio' in what or 'steady' in what or 'track-change' in what:
+        station = DemoStation(track_seconds=6 if 'track-change' in what else 30, lead_in_ms=300)
+        if 'first-audio' in what:
+            report_first_audio('first audio, demo station (HTTPS, 3 s connect burst)',
+                               first_audio(monitor, demo_url, RUNS))
+        if 'track-change' in what:
+            print('\ntrack change: title shown minus its audio heard (demo station, 6 s tracks)')
+            seconds = int(os.environ.get('BENCH_TRACK_SECONDS', '63'))
+            for name, (offsets, marks, changes) in track_change(monitor, demo_url, seconds).items():
+                print(f'  {line(name, offsets)}  ({marks} changes heard, {changes} titles)')
+        if 'steady' in what:
+            print('\nsteady state, 60 s of playback on the demo station (CPU s per 60 s)')
+            seconds = int(os.environ.get('BENCH_STEADY_SECONDS', '60'))
+            for name, (own, sound, rss) in steady(monitor, demo_url, seconds).items():
+                total = [a + b for a, b in zip(own, sound)]
+                print(f"  {name}: own {statistics.median(own):.2f} s, sound server"
+                      f" {statistics.median(sound):.2f} s, together {statistics.median(total):.2f}"
+                      f" s (min {min(total):.2f}, max {max(total):.2f}), peak RSS {rss:.1f} MiB")
+        station.close()
+
+    if 'first-audio' in what or 'switch' in what:
+        station = DemoStation(stream_port=0)  # the song info hosts; Icecast takes the streams
+        icecast = Icecast()
+        if 'first-audio' in what:
+            report_first_audio('first audio, Icecast 2.4 MP3 mount (HTTPS)',
+                               first_audio(monitor, demo_url, RUNS))
+        if 'switch' in what:
+            print('\nstation switch, key press to the other mount heard (Icecast)')
+            print('  ' + line('ondalux', station_switch(monitor, RUNS)))
+        icecast.close()
+        station.close()
+
+    if 'soak' in what:
+        print('\nsoak: RSS over track changes with a new cover each (demo station, 0.5 s tracks)')
+        samples = soak(int(os.environ.get('BENCH_SOAK_CHANGES', '2000')))
+        warm = [rss for changes, rss in samples if changes >= 200]
+        for changes, rss in samples[::4]:
+            print(f'  after {changes} changes: {rss:.1f} MiB')
+        if warm:
+            print(f'  growth after 200 changes of warm-up: {warm[-1] - warm[0]:.1f} MiB'
+                  f' (max {max(warm):.1f}, min {min(warm):.1f})')
+
+
+if __name__ == '__main__':
+    try:
+        main(set(sys.argv[1:]) or {'startup', 'first-audio', 'switch', 'steady', 'track-change'})
+    finally:
+        shutil.rmtree(RUN_DIR, ignore_errors=True)
