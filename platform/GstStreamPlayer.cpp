@@ -56,6 +56,7 @@ GstStreamPlayer::~GstStreamPlayer()
     if (d->playbin) {
         // Joins the streaming threads, so no callback outlives the player.
         gst_element_set_state(d->playbin.get(), GST_STATE_NULL);
+        gst_bus_set_sync_handler(d->bus.get(), nullptr, nullptr, nullptr);
     }
     delete d->busNotifier;
 }
@@ -112,6 +113,7 @@ void GstStreamPlayer::Private::build()
         GConnectFlags{});
 
     bus.reset(gst_element_get_bus(playbin.get()));
+    gst_bus_set_sync_handler(bus.get(), &Private::onBusSync, streaming.get(), nullptr);
     GPollFD pollFd{};
     gst_bus_get_pollfd(bus.get(), &pollFd);
     busNotifier = new QSocketNotifier(pollFd.fd, QSocketNotifier::Read);
@@ -250,6 +252,7 @@ void GstStreamPlayer::Private::stopPipeline()
     gst_element_set_state(playbin.get(), GST_STATE_READY);
     gst_bus_set_flushing(bus.get(), TRUE);
     gst_bus_set_flushing(bus.get(), FALSE);
+    streaming->bufferingFull = -1;
     {
         const std::lock_guard lock(streaming->mutex);
         streaming->announcements.clear();

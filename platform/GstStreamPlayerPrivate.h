@@ -50,6 +50,8 @@ struct Streaming
     std::atomic<quint64> generation{ 0 };
     std::atomic<quint64> audioBuffers{ 0 };
     std::atomic<quint64> nextMarker{ 0 };
+    // Whether the last buffering level let through to the main thread was full: -1 before any.
+    std::atomic<int> bufferingFull{ -1 };
 
     std::mutex mutex;
     std::unordered_map<quint64, QList<TimedMetadataGroup>> announcements; // by marker
@@ -133,5 +135,6 @@ struct GstStreamPlayer::Private
     static void watchTags(GstPad *pad, const std::shared_ptr<Streaming> &streaming,
                           GstTimedMetadata::Source source);
     static GstPadProbeReturn onTagPad(GstPad *pad, GstPadProbeInfo *info, gpointer watch);
+    static GstBusSyncReply onBusSync(GstBus *bus, GstMessage *message, gpointer streaming);
     static GstPadProbeReturn onOutputPad(GstPad *pad, GstPadProbeInfo *info, gpointer streaming);
 };

@@ -152,6 +152,19 @@ GstPadProbeReturn GstStreamPlayer::Private::onTagPad(GstPad *pad, GstPadProbeInf
     return GST_PAD_PROBE_OK;
 }
 
+// Any thread that posts. The stream buffer reports its level some forty times a second, and
+// each report woke the main thread; only a change between full and not full matters there.
+GstBusSyncReply GstStreamPlayer::Private::onBusSync(GstBus *, GstMessage *message, gpointer data)
+{
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_BUFFERING)
+        return GST_BUS_PASS;
+    gint percent = 0;
+    gst_message_parse_buffering(message, &percent);
+    const int full = percent >= 100 ? 1 : 0;
+    return static_cast<Streaming *>(data)->bufferingFull.exchange(full) == full ? GST_BUS_DROP
+                                                                                : GST_BUS_PASS;
+}
+
 // Streaming thread of the audio output. Counts the audio that arrives, and finds where in the
 // stream each marker's audio begins.
 GstPadProbeReturn GstStreamPlayer::Private::onOutputPad(GstPad *pad, GstPadProbeInfo *info,
