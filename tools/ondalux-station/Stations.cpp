@@ -29,7 +29,7 @@ Stations::Stations(const StationOptions &options, const QSslConfiguration &tls, 
     for (auto [programme, mount] : { std::pair{ &m_softorbit, &m_softorbitMount },
                                      std::pair{ &m_radiobeatloom, &m_radiobeatloomMount } }) {
         QObject::connect(programme, &Programme::trackChanged, mount,
-                         [this, programme, mount] { air(*programme, *mount); });
+                         [this, programme = programme, mount = mount] { air(*programme, *mount); });
     }
     if (!options.logRequests)
         return;
