@@ -291,6 +291,10 @@ def peer_command(name, url):
         return ['gst-launch-1.0', '-q', 'souphttpsrc', f'location={url}', 'iradio-mode=false',
                 '!', 'mpegaudioparse', '!', 'mpg123audiodec', '!', 'pulsesink',
                 'buffer-time=40000', 'latency-time=10000']
+    if name == 'floor-icy':  # the same asking for titles, as every player here does
+        return ['gst-launch-1.0', '-q', 'souphttpsrc', f'location={url}', '!', 'icydemux', '!',
+                'mpegaudioparse', '!', 'mpg123audiodec', '!', 'pulsesink', 'buffer-time=40000',
+                'latency-time=10000']
     if name == 'gst-play':
         return ['gst-play-1.0', '--no-interactive', '-q', url]
     if name == 'mpv':
@@ -346,7 +350,7 @@ class Ondalux:
         stop(self.proc)
 
 
-PLAYERS = os.environ.get('BENCH_PLAYERS', 'ondalux floor gst-play mpv vlc').split()
+PLAYERS = os.environ.get('BENCH_PLAYERS', 'ondalux floor floor-icy gst-play mpv vlc').split()
 
 
 def first_audio(monitor, url, runs):
