@@ -161,8 +161,10 @@ GstBusSyncReply GstStreamPlayer::Private::onBusSync(GstBus *, GstMessage *messag
     gint percent = 0;
     gst_message_parse_buffering(message, &percent);
     const int full = percent >= 100 ? 1 : 0;
-    return static_cast<Streaming *>(data)->bufferingFull.exchange(full) == full ? GST_BUS_DROP
-                                                                                : GST_BUS_PASS;
+    if (static_cast<Streaming *>(data)->bufferingFull.exchange(full) != full)
+        return GST_BUS_PASS;
+    gst_message_unref(message); // a dropped message is the handler's to release
+    return GST_BUS_DROP;
 }
 
 // Streaming thread of the audio output. Counts the audio that arrives, and finds where in the
