@@ -295,6 +295,8 @@ def peer_command(name, url):
         return ['gst-launch-1.0', '-q', 'souphttpsrc', f'location={url}', '!', 'icydemux', '!',
                 'mpegaudioparse', '!', 'mpg123audiodec', '!', 'pulsesink', 'buffer-time=40000',
                 'latency-time=10000']
+    if name in ('playbin', 'playbin3'):  # what Ondalux plays through, bare
+        return ['gst-launch-1.0', '-q', name, f'uri={url}', 'flags=audio+soft-volume']
     if name == 'gst-play':
         return ['gst-play-1.0', '--no-interactive', '-q', url]
     if name == 'mpv':
