@@ -187,6 +187,13 @@ private Q_SLOTS:
         QTest::newRow("past the bound") << png(4200, QImage::Format_Mono) << QSize();
         QTest::newRow("declares 100,000 x 100,000")
             << TestFixtures::pngDeclaring(QSize(100000, 100000)) << QSize();
+        const QByteArray gif("GIF89a\x01\0\x01\0\x80\0\0\xff\xff\xff\0\0\0!\xf9\x04\x01\0\0\0\0"
+                             ",\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;",
+                             43);
+        QTest::newRow("gif") << gif << QSize(1, 1);
+        // Its decoder fills the whole screen the header declares: refused before, not after.
+        QTest::newRow("gif on a 4200 x 4200 screen")
+            << QByteArray(gif).replace(6, 4, QByteArray("\x68\x10\x68\x10", 4)) << QSize();
     }
 
     void decode_onlyBoundedImages()

@@ -1,6 +1,7 @@
 #include "ArtworkThumb.h"
 
 #include "Assets.h"
+#include "ImageBounds.h"
 
 #include <QBuffer>
 #include <QCache>
@@ -98,7 +99,7 @@ QImage ArtworkThumb::decode(const QByteArray &bytes)
     reader.setAutoTransform(true);
     // The header's size decides before anything is allocated for the pixels.
     const QSize size = reader.size();
-    if (!size.isValid() || qint64(size.width()) * size.height() > maxDecodedPixels)
+    if (!size.isValid() || ImageBounds::pixelsToDecode(bytes, size) > maxDecodedPixels)
         return {};
     if (size.width() > keptSide && size.height() > keptSide)
         reader.setScaledSize(size.scaled(keptSide, keptSide, Qt::KeepAspectRatioByExpanding));

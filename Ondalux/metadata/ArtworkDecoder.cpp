@@ -1,5 +1,7 @@
 #include "ArtworkDecoder.h"
 
+#include "ImageBounds.h"
+
 #include <QBuffer>
 #include <QImageReader>
 
@@ -20,7 +22,7 @@ QImage decode(const QByteArray &bytes)
         return {};
     // The size comes from the header, so an oversized image is refused before it is decoded.
     const QSize size = reader.size();
-    if (!size.isValid() || static_cast<qint64>(size.width()) * size.height() * 4 > maxDecodedBytes)
+    if (!size.isValid() || ImageBounds::pixelsToDecode(bytes, size) * 4 > maxDecodedBytes)
         return {};
     QImage image = reader.read();
     if (image.isNull() || image.sizeInBytes() > maxDecodedBytes)
