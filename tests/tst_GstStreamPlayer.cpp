@@ -51,6 +51,22 @@ private:
         return options;
     }
 
+    // Starts the live route and waits until its audio reaches the output.
+    bool playLive(GstStreamPlayer &player)
+    {
+        QSignalSpy started(&player, &GstStreamPlayer::audioStarted);
+        player.replaceCurrentItem(m_server->url(u"/live"_s));
+        player.play();
+        return started.wait(10'000);
+    }
+
+    // Audio keeps reaching the output from now on.
+    static bool audioFlowsOn(const GstStreamPlayer &player)
+    {
+        const quint64 played = player.audioBuffersPlayed();
+        return QTest::qWaitFor([&] { return player.audioBuffersPlayed() > played + 20; }, 15'000);
+    }
+
     void serveStream(std::chrono::milliseconds burst = 0ms, int rate = bytesPerSecond,
                      const QByteArray &audio = TestFixtures::read(u"tone-a.mp3"_s))
     {
@@ -154,23 +170,16 @@ private Q_SLOTS:
     void droppedConnection_whilePlaying_reconnectsByItself()
     {
         GstStreamPlayer player(options());
-        QSignalSpy started(&player, &GstStreamPlayer::audioStarted);
-        player.replaceCurrentItem(m_server->url(u"/live"_s));
-        player.play();
-        QVERIFY(started.wait(10'000));
+        QVERIFY(playLive(player));
         m_server->dropStreamConnections(u"/live"_s);
         QTRY_COMPARE_WITH_TIMEOUT(m_server->requestCount(u"/live"_s), 2, 15'000);
-        const quint64 played = player.audioBuffersPlayed();
-        QTRY_VERIFY_WITH_TIMEOUT(player.audioBuffersPlayed() > played + 20, 15'000);
+        QVERIFY(audioFlowsOn(player));
     }
 
     void droppedConnection_whilePaused_waitsForResume()
     {
         GstStreamPlayer player(options());
-        QSignalSpy started(&player, &GstStreamPlayer::audioStarted);
-        player.replaceCurrentItem(m_server->url(u"/live"_s));
-        player.play();
-        QVERIFY(started.wait(10'000));
+        QVERIFY(playLive(player));
         player.pause();
         m_server->dropStreamConnections(u"/live"_s);
         QTest::qWait(800); // several retry delays
@@ -179,8 +188,7 @@ private Q_SLOTS:
         player.play();
         m_clock.advance(GstStreamPlayer::Options{}.resumeTimeout);
         QTRY_COMPARE_WITH_TIMEOUT(m_server->requestCount(u"/live"_s), 2, 15'000);
-        const quint64 played = player.audioBuffersPlayed();
-        QTRY_VERIFY_WITH_TIMEOUT(player.audioBuffersPlayed() > played + 20, 15'000);
+        QVERIFY(audioFlowsOn(player));
     }
 
     void stalledStream_reconnectsAfterTheStallTimeout()

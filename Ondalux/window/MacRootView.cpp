@@ -231,7 +231,6 @@ void MacRootView::selectStation(const Station &station)
         return;
     m_current = station;
     m_picker->setSelection(m_current);
-    m_player.setStationToStart(m_current);
     m_player.play(station);
     const QUrl url = station.lastTenJSON();
     QTimer::singleShot(0, this, [this, url] { startLoad(url); });
