@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
@@ -100,8 +101,15 @@ private Q_SLOTS:
                  QByteArray("Ondalux/1.2.3"));
 
         player.pause();
-        QTest::qWait(300); // let the output drain
-        const auto pausedAt = player.position();
+        // Pausing is asynchronous and slow under the sanitizers: wait for the position to settle.
+        auto pausedAt = player.position();
+        QVERIFY(QTest::qWaitFor(
+                [&] {
+                    QTest::qWait(200);
+                    const auto now = std::exchange(pausedAt, player.position());
+                    return now == pausedAt;
+                },
+                10'000));
         QTest::qWait(500);
         QCOMPARE(player.position(), pausedAt);
 
