@@ -32,6 +32,16 @@ void preloadStreamingParts()
             gst_plugin_feature_set_rank(mpg123, GST_RANK_PRIMARY);
             gst_object_unref(mpg123);
         }
+        // A live stream is joined mid-frame, so the MP3 typefinder is never sure and every
+        // other typefinder is asked too. libav's would load its library, 50 ms and 33 MiB, for
+        // formats no radio station sends; GStreamer's own find MP3, AAC and Ogg.
+        GstRegistry *registry = gst_registry_get();
+        GList *libavFeatures = gst_registry_get_feature_list_by_plugin(registry, "libav");
+        for (GList *item = libavFeatures; item != nullptr; item = item->next) {
+            if (GST_IS_TYPE_FIND_FACTORY(item->data))
+                gst_registry_remove_feature(registry, GST_PLUGIN_FEATURE(item->data));
+        }
+        gst_plugin_feature_list_free(libavFeatures);
         // Joined at exit, so the process never ends in the middle of loading a library.
         static std::jthread loader([] {
             for (const char *name : { "coreelements", "playback", "typefindfunctions", "soup",

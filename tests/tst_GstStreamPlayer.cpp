@@ -5,6 +5,7 @@
 #include "TlsTrust.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
@@ -118,6 +119,18 @@ private Q_SLOTS:
         QCOMPARE(started.count(), 1);
         QCOMPARE(m_server->requestCount(u"/live"_s), 1);
         QCOMPARE(m_server->openStreamConnections(u"/live"_s), 1);
+    }
+
+    // A live stream is joined anywhere in a frame, so its type is never certain at once. Telling
+    // it must not load libav, a large library, for a stream that GStreamer's own parts play.
+    void play_aStreamJoinedMidFrame_doesNotLoadLibav()
+    {
+        serveStream(0ms, bytesPerSecond, TestFixtures::read(u"tone-a.mp3"_s).mid(333));
+        GstStreamPlayer player(options());
+        QVERIFY(playLive(player));
+        QFile maps(u"/proc/self/maps"_s);
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        QVERIFY(!maps.readAll().contains("libgstlibav"));
     }
 
     void replaceCurrentItem_opensANewConnection()
