@@ -105,12 +105,12 @@ private Q_SLOTS:
         // Pausing is asynchronous and slow under the sanitizers: wait for the position to settle.
         auto pausedAt = player.position();
         QVERIFY(QTest::qWaitFor(
-                [&] {
-                    QTest::qWait(200);
-                    const auto now = std::exchange(pausedAt, player.position());
-                    return now == pausedAt;
-                },
-                10'000));
+            [&] {
+                QTest::qWait(200);
+                const auto now = std::exchange(pausedAt, player.position());
+                return now == pausedAt;
+            },
+            10'000));
         QTest::qWait(500);
         QCOMPARE(player.position(), pausedAt);
 
