@@ -331,7 +331,9 @@ class Ondalux:
     """The demo program, with its window on the private display, driven over MPRIS."""
 
     def __init__(self):
-        self.proc = subprocess.Popen([APP], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # BENCH_WRAP runs it under a profiler, for example "heaptrack -o /tmp/ondalux".
+        self.proc = subprocess.Popen(os.environ.get('BENCH_WRAP', '').split() + [APP],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for _ in range(400):
             if 'true' in dbus_send('--dest=org.freedesktop.DBus', '/org/freedesktop/DBus',
                                    'org.freedesktop.DBus.NameHasOwner', f'string:{MPRIS}',
