@@ -107,8 +107,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor(
             [&] {
                 QTest::qWait(200);
-                const auto now = std::exchange(pausedAt, player.position());
-                return now == pausedAt;
+                const auto before = std::exchange(pausedAt, player.position());
+                return before == pausedAt;
             },
             10'000));
         QTest::qWait(500);
