@@ -186,6 +186,8 @@ struct TestHttpServer::Connection
     QString stream;
     std::optional<IcyEncoder> icy;
     qsizetype audioOffset = 0;
+    QByteArray pendingHeader;
+    bool firstFeed = true;
     qint64 owedByteNanos = 0; // audio earned but not yet sent, in bytes times 1e9
     Clock::time_point lastFed;
 };
@@ -509,7 +511,7 @@ void TestHttpServer::startStream(QTcpSocket *socket, const QString &path, const 
     QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: " + options.contentType + "\r\nicy-name: "
         + options.name + "\r\nicy-br: " + QByteArray::number(options.bytesPerSecond * 8 / 1000)
         + "\r\nCache-Control: no-cache\r\n";
-    if (request.header("Icy-MetaData") == "1") {
+    if (request.header("Icy-MetaData") == "1" && options.metaInt > 0) {
         connection.icy.emplace(options.metaInt);
         if (route.title)
             connection.icy->setTitle(*route.title);
@@ -518,6 +520,8 @@ void TestHttpServer::startStream(QTcpSocket *socket, const QString &path, const 
     socket->write(head + "\r\n");
 
     connection.stream = path;
+    connection.audioOffset = options.joinAt % options.audio.size();
+    connection.pendingHeader = options.header;
     connection.lastFed = Clock::now();
     connection.owedByteNanos
         = options.burst.count() * options.bytesPerSecond * (nanosPerSecond / 1000);
@@ -550,10 +554,16 @@ void TestHttpServer::feed(QTcpSocket *socket, Connection &connection, Clock::tim
         return;
     connection.owedByteNanos += elapsedNanos * route.options.bytesPerSecond;
     qsizetype due = connection.owedByteNanos / nanosPerSecond;
+    if (std::exchange(connection.firstFeed, false) && route.options.firstPiece > 0)
+        due = std::min(due, route.options.firstPiece);
     connection.owedByteNanos -= due * nanosPerSecond;
 
     QByteArray out;
     out.reserve(due);
+    const qsizetype header = std::min(due, connection.pendingHeader.size());
+    out.append(connection.pendingHeader.first(header));
+    connection.pendingHeader.remove(0, header);
+    due -= header;
     while (due > 0) {
         const qsizetype take = std::min(due, audio.size() - connection.audioOffset);
         out.append(QByteArrayView(audio).sliced(connection.audioOffset, take));

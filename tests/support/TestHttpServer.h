@@ -78,9 +78,16 @@ public:
     struct StreamOptions
     {
         QByteArray audio{}; // looped forever; must not be empty
+        // Sent once to each listener before the audio, as Icecast sends an Ogg stream's headers.
+        QByteArray header{};
+        // Where in `audio` a new listener joins: a live stream is joined wherever it is.
+        qsizetype joinAt = 0;
+        // When set, only this much audio goes out with the head and the rest a tick later, so
+        // the client's first read is as small as it often is on a real network.
+        qsizetype firstPiece = 0;
         int bytesPerSecond = 16000;
         std::chrono::milliseconds burst{ 0 }; // this much audio goes out at once on connect
-        int metaInt = 16000;
+        int metaInt = 16000; // 0: no ICY metadata, even for listeners that ask
         QByteArray contentType = "audio/mpeg";
         QByteArray name = "Test Radio";
     };
