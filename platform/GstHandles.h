@@ -20,6 +20,10 @@ struct EventUnref
 {
     void operator()(GstEvent *event) const { gst_event_unref(event); }
 };
+struct CapsUnref
+{
+    void operator()(GstCaps *caps) const { gst_caps_unref(caps); }
+};
 struct GObjectUnref
 {
     void operator()(gpointer object) const { g_object_unref(object); }
@@ -31,6 +35,7 @@ using Pad = std::unique_ptr<GstPad, ObjectUnref>;
 using Clock = std::unique_ptr<GstClock, ObjectUnref>;
 using Message = std::unique_ptr<GstMessage, MessageUnref>;
 using Event = std::unique_ptr<GstEvent, EventUnref>;
+using Caps = std::unique_ptr<GstCaps, CapsUnref>;
 template<typename T> using GObject = std::unique_ptr<T, GObjectUnref>;
 
 } // namespace gsthandles

@@ -39,6 +39,10 @@ GstStreamPlayer::GstStreamPlayer(const Options &options, QObject *parent)
     d->options = options;
     d->streaming->owner = this;
     d->retryDelay = options.firstRetryDelay;
+    // Children, so what keeps the player awake can be seen from outside.
+    for (QTimer *timer : { &d->retryTimer, &d->watchdog, &d->stateCheck, &d->positionPoll })
+        timer->setParent(this);
+    d->positionPoll.setObjectName(QStringLiteral("positionPoll"));
     d->retryTimer.setSingleShot(true);
     connect(&d->retryTimer, &QTimer::timeout, this, [this] {
         if (d->wantPlaying)
@@ -152,18 +156,27 @@ void GstStreamPlayer::play()
     const bool pausedLong = d->pausedAt != Clock::distantPast()
         && secondsBetween(d->pausedAt, now)
             >= std::chrono::duration<double>(d->options.longPause).count();
-    d->resuming = d->pausedAt != Clock::distantPast();
+    const bool reconnect = d->needsReconnect || pausedLong;
+    // A fresh connection may take longer than the resume guard allows for first audio.
+    d->resuming = d->pausedAt != Clock::distantPast() && !reconnect;
     d->wantPlaying = true;
     d->pausedAt = Clock::distantPast();
     d->lastProgress = now;
     d->buffersAtLastCheck = d->streaming->audioBuffers.load();
     d->watchdog.start();
     d->watchNetwork();
-    if (d->needsReconnect || pausedLong) {
+    if (reconnect) {
         d->needsReconnect = false;
         d->reconnectNow();
+    } else if (d->bufferFilled && d->streaming->bufferingFull.load() == 0) {
+        // Resumed while the buffer refills after running dry: wait for it as before the pause.
+        // The level reports that would say so were already let through once.
+        d->bufferingPaused = true;
+        d->setState(GST_STATE_PAUSED);
     } else {
         d->setState(GST_STATE_PLAYING);
+        if (!d->ahead.empty())
+            d->positionPoll.start();
     }
 }
 
@@ -174,6 +187,7 @@ void GstStreamPlayer::pause()
     d->wantPlaying = false;
     d->bufferingPaused = false;
     d->watchdog.stop();
+    d->positionPoll.stop(); // the position stands still until the resume
     d->pausedAt = d->options.clock->now();
     if (d->retryTimer.isActive()) {
         // The connection is already gone; the resume makes a new one.
@@ -256,10 +270,12 @@ void GstStreamPlayer::Private::stopPipeline()
     retryTimer.stop();
     positionPoll.stop();
     ahead.clear();
-    ++streaming->generation;
     desiredState = GST_STATE_READY;
     stateCheck.stop();
+    // Stops the streaming threads first: audio they still push on the way down must count as
+    // the old connection's, not as the next one's first.
     gst_element_set_state(playbin.get(), GST_STATE_READY);
+    ++streaming->generation;
     gst_bus_set_flushing(bus.get(), TRUE);
     gst_bus_set_flushing(bus.get(), FALSE);
     streaming->bufferingFull = -1;
@@ -269,10 +285,12 @@ void GstStreamPlayer::Private::stopPipeline()
     }
     bufferFilled = false;
     bufferingPaused = false;
+    audioFlowing = false;
 }
 
 void GstStreamPlayer::Private::reconnectNow()
 {
+    resuming = false;
     stopPipeline();
     // A stream that ran dry moved playbin on to its next item, which is empty: every later start
     // would fail. The item is set again, so a reconnection always has one.
@@ -308,17 +326,11 @@ void GstStreamPlayer::Private::handle(GstMessage *message)
         gst_message_parse_error(message, &error, nullptr);
         qCInfo(lcGst) << "stream error:" << (error != nullptr ? error->message : "unknown");
         g_clear_error(&error);
-        if (wantPlaying)
-            scheduleRetry("the stream failed");
-        else
-            needsReconnect = true;
+        connectionFailed("the stream failed");
         break;
     }
     case GST_MESSAGE_EOS:
-        if (wantPlaying)
-            scheduleRetry("the stream ended");
-        else
-            needsReconnect = true;
+        connectionFailed("the stream ended");
         break;
     case GST_MESSAGE_BUFFERING: {
         gint percent = 0;
@@ -358,10 +370,30 @@ void GstStreamPlayer::Private::onBuffering(int percent)
     }
 }
 
+void GstStreamPlayer::Private::connectionFailed(const char *why)
+{
+    if (wantPlaying) {
+        scheduleRetry(why);
+        return;
+    }
+    // Nothing is left to put right until the resume, which connects again.
+    stopPipeline();
+    needsReconnect = true;
+}
+
+void GstStreamPlayer::Private::onSourceEnded(quint64 generation)
+{
+    // With audio flowing, the end reaches the output and is reported from there; before, the
+    // stream may still be being typefound, and then nothing else reports it.
+    if (generation == streaming->generation && !audioFlowing)
+        connectionFailed("the connection ended before any audio");
+}
+
 void GstStreamPlayer::Private::onAudioStarted(quint64 generation)
 {
     if (generation != streaming->generation)
         return;
+    audioFlowing = true;
     retryDelay = options.firstRetryDelay;
     Q_EMIT q->audioStarted();
 }

@@ -72,6 +72,14 @@ struct TagWatch
     QList<quint64> unmarked; // announcements waiting for the next buffer to mark
 };
 
+// The network source's output pad, on its streaming thread; lives with the probe.
+struct SourceWatch
+{
+    std::shared_ptr<Streaming> streaming;
+    QByteArray declaredCaps; // what the server's Content-Type names, when it is audio
+    bool typed = false; // the source has said what its output is
+};
+
 struct GstStreamPlayer::Private
 {
     struct Announcement
@@ -97,6 +105,7 @@ struct GstStreamPlayer::Private
     bool bufferFilled = false;
     bool bufferingPaused = false;
     bool resuming = false; // waiting for the first audio after a resume
+    bool audioFlowing = false; // the current connection's audio has reached the output
     Clock::TimePoint pausedAt = Clock::distantPast();
     double volume = 1.0;
     QString outputDevice;
@@ -119,10 +128,12 @@ struct GstStreamPlayer::Private
     void stopPipeline();
     void reconnectNow();
     void scheduleRetry(const char *why);
+    void connectionFailed(const char *why);
     void readBus();
     void handle(GstMessage *message);
     void onBuffering(int percent);
     void onAudioStarted(quint64 generation);
+    void onSourceEnded(quint64 generation);
     void onMarkedAudio(quint64 generation, const QList<quint64> &markers, GstClockTime streamTime);
     void checkWatchdog();
     void deliverReached();
@@ -132,6 +143,8 @@ struct GstStreamPlayer::Private
     static void onSourceSetup(GstElement *playbin, GstElement *source, gpointer self);
     static void onDeepElementAdded(GstBin *, GstBin *, GstElement *element, gpointer self);
     static void onPadAdded(GstElement *element, GstPad *pad, gpointer watchSource);
+    static void onIcyPadAdded(GstElement *icyDemuxer, GstPad *pad, gpointer);
+    static GstPadProbeReturn onSourcePad(GstPad *pad, GstPadProbeInfo *info, gpointer watch);
     static void watchTags(GstPad *pad, const std::shared_ptr<Streaming> &streaming,
                           GstTimedMetadata::Source source);
     static GstPadProbeReturn onTagPad(GstPad *pad, GstPadProbeInfo *info, gpointer watch);

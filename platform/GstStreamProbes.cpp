@@ -1,6 +1,7 @@
 // The streaming-thread half of GstStreamPlayer: GStreamer callbacks and pad probes. They copy
 // what they need, touch no member of the player, and post to the main thread.
 #include "GstStreamPlayerPrivate.h"
+#include "StreamTypes.h"
 #include "TlsTrust.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 
 #include <sys/mman.h>
 #include <unistd.h>
+#include <utility>
 
 TlsDatabase::TlsDatabase()
 {
@@ -52,6 +54,95 @@ void GstStreamPlayer::Private::onSourceSetup(GstElement *, GstElement *source, g
     }
     if (that->tlsDatabase->database != nullptr && hasProperty(source, "tls-database"))
         g_object_set(source, "tls-database", that->tlsDatabase->database, nullptr);
+    if (gsthandles::Pad pad{ gst_element_get_static_pad(source, "src") }) {
+        gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Private::onSourcePad,
+                          new SourceWatch{ that->streaming, {}, false },
+                          [](gpointer watch) { delete static_cast<SourceWatch *>(watch); });
+    }
+}
+
+namespace {
+
+// The value of the response header `name`, in any case, from souphttpsrc's "http-headers".
+QByteArray responseHeader(const GstStructure *httpHeaders, const char *name)
+{
+    const GstStructure *response = nullptr;
+    if (!gst_structure_get(httpHeaders, "response-headers", GST_TYPE_STRUCTURE, &response, nullptr))
+        return {};
+    QByteArray value;
+    for (int field = 0; field < gst_structure_n_fields(response); ++field) {
+        const char *header = gst_structure_nth_field_name(response, field);
+        if (g_ascii_strcasecmp(header, name) == 0) {
+            if (const char *text = gst_structure_get_string(response, header))
+                value = text;
+        }
+    }
+    gst_structure_free(const_cast<GstStructure *>(response));
+    return value;
+}
+
+} // namespace
+
+// Streaming thread of the network source. Plays the stream as the type its server named rather
+// than as whatever typefinding guesses from bytes joined mid-frame, and reports the end of the
+// connection, which nothing downstream reports while the type is still being found.
+GstPadProbeReturn GstStreamPlayer::Private::onSourcePad(GstPad *pad, GstPadProbeInfo *info,
+                                                        gpointer data)
+{
+    auto *watch = static_cast<SourceWatch *>(data);
+    GstEvent *event = GST_PAD_PROBE_INFO_EVENT(info);
+    switch (GST_EVENT_TYPE(event)) {
+    case GST_EVENT_CAPS: // ICY: the demuxer is given the type in these caps
+        watch->typed = true;
+        break;
+    case GST_EVENT_CUSTOM_DOWNSTREAM_STICKY: {
+        // The response's headers, which arrive before its data: the type goes in front of it.
+        if (!gst_event_has_name(event, "http-headers") || watch->typed)
+            break;
+        const GstStructure *headers = gst_event_get_structure(event);
+        // An ICY stream is typed by its demuxer, below.
+        if (!responseHeader(headers, "icy-metaint").isEmpty())
+            break;
+        const QByteArray declared
+            = StreamTypes::capsForContentType(responseHeader(headers, "Content-Type"));
+        if (!declared.isEmpty()) {
+            watch->typed = true;
+            const gsthandles::Caps caps(gst_caps_from_string(declared.constData()));
+            gst_pad_push_event(pad, gst_event_new_caps(caps.get()));
+        }
+        break;
+    }
+    case GST_EVENT_EOS: {
+        GstStreamPlayer *owner = watch->streaming->owner;
+        const quint64 generation = watch->streaming->generation.load();
+        QMetaObject::invokeMethod(
+            owner, [owner, generation] { owner->d->onSourceEnded(generation); },
+            Qt::QueuedConnection);
+        break;
+    }
+    default:
+        break;
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+// Streaming thread of the ICY demuxer, before the decoder sees the pad: the demuxer found the
+// type by typefinding, but the server said it in the header the demuxer was given.
+void GstStreamPlayer::Private::onIcyPadAdded(GstElement *icyDemuxer, GstPad *pad, gpointer)
+{
+    const gsthandles::Pad sinkPad(gst_element_get_static_pad(icyDemuxer, "sink"));
+    const gsthandles::Caps icyCaps(sinkPad ? gst_pad_get_current_caps(sinkPad.get()) : nullptr);
+    const char *contentType = icyCaps && !gst_caps_is_empty(icyCaps.get())
+        ? gst_structure_get_string(gst_caps_get_structure(icyCaps.get(), 0), "content-type")
+        : nullptr;
+    const QByteArray declared = StreamTypes::capsForContentType(contentType);
+    if (!declared.isEmpty()) {
+        gst_pad_store_sticky_event(
+            pad,
+            gsthandles::Event(
+                gst_event_new_caps(gsthandles::Caps(gst_caps_from_string(declared)).get()))
+                .get());
+    }
 }
 
 // Runs on whichever thread adds the element.
@@ -59,8 +150,12 @@ void GstStreamPlayer::Private::onDeepElementAdded(GstBin *, GstBin *, GstElement
                                                   gpointer data)
 {
     GstElementFactory *factory = gst_element_get_factory(element);
-    const auto source = GstTimedMetadata::sourceOf(
-        factory != nullptr ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : nullptr);
+    const char *factoryName
+        = factory != nullptr ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : "";
+    // Connected before the decoder's own handler, which is connected once the element is added.
+    if (g_str_equal(factoryName, "icydemux"))
+        g_signal_connect(element, "pad-added", G_CALLBACK(&Private::onIcyPadAdded), nullptr);
+    const auto source = GstTimedMetadata::sourceOf(factoryName);
     if (!source)
         return;
     const auto &streaming = *static_cast<std::shared_ptr<Streaming> *>(data);

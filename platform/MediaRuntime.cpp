@@ -1,10 +1,73 @@
 #include "MediaRuntime.h"
 
+#include <QByteArray>
+#include <QList>
+
 #include <gst/gst.h>
 
+#include <algorithm>
 #include <gio/gio.h>
 #include <mutex>
 #include <thread>
+
+namespace {
+
+// What a radio station sends: MP3, AAC, Ogg and FLAC, maybe behind ID3 or APE tags. Typefinding
+// a stream joined mid-frame asks every typefinder, and the others guess video, subtitles or
+// images with full confidence now and then.
+constexpr const char *streamTypefinders[] = {
+    "audio/mpeg",  "audio/aac",           "application/ogg",     "audio/x-flac",
+    "audio/x-wav", "application/x-id3v2", "application/x-id3v1", "application/x-apetag",
+};
+
+// Kinds of element an audio player never needs. Some video sinks crash when merely probed for
+// what they accept, so none of them may even be loaded.
+constexpr const char *foreignKinds[] = { "Video", "Image", "Subtitle", "Text", "Visualization" };
+
+bool servesAudio(GstPluginFeature *feature)
+{
+    if (GST_IS_TYPE_FIND_FACTORY(feature)) {
+        const char *name = gst_plugin_feature_get_name(feature);
+        return std::any_of(std::begin(streamTypefinders), std::end(streamTypefinders),
+                           [name](const char *kept) { return g_str_equal(name, kept); });
+    }
+    if (GST_IS_ELEMENT_FACTORY(feature)) {
+        const char *klass = gst_element_factory_get_metadata(GST_ELEMENT_FACTORY(feature),
+                                                             GST_ELEMENT_METADATA_KLASS);
+        if (klass == nullptr)
+            return true;
+        const QList<QByteArray> kinds = QByteArray(klass).split('/');
+        return std::none_of(std::begin(foreignKinds), std::end(foreignKinds),
+                            [&kinds](const char *foreign) { return kinds.contains(foreign); });
+    }
+    return true;
+}
+
+// Any thread that loads a plugin. Loading a plugin registers all its features again, those
+// removed before among them, so each is checked as it comes.
+void onFeatureAdded(GstRegistry *registry, GstPluginFeature *feature, gpointer)
+{
+    if (!servesAudio(feature))
+        gst_registry_remove_feature(registry, feature);
+}
+
+// Leaves this process's registry with audio parts only: nothing of video or text is ever
+// typefound, autoplugged or loaded, whatever a stream contains.
+void restrictToAudio()
+{
+    GstRegistry *registry = gst_registry_get();
+    g_signal_connect(registry, "feature-added", G_CALLBACK(&onFeatureAdded), nullptr);
+    for (const GType type : { GST_TYPE_TYPE_FIND_FACTORY, GST_TYPE_ELEMENT_FACTORY }) {
+        GList *features = gst_registry_get_feature_list(registry, type);
+        for (GList *item = features; item != nullptr; item = item->next) {
+            if (!servesAudio(GST_PLUGIN_FEATURE(item->data)))
+                gst_registry_remove_feature(registry, GST_PLUGIN_FEATURE(item->data));
+        }
+        gst_plugin_feature_list_free(features);
+    }
+}
+
+} // namespace
 
 namespace MediaRuntime {
 
@@ -32,16 +95,7 @@ void preloadStreamingParts()
             gst_plugin_feature_set_rank(mpg123, GST_RANK_PRIMARY);
             gst_object_unref(mpg123);
         }
-        // A live stream is joined mid-frame, so the MP3 typefinder is never sure and every
-        // other typefinder is asked too. libav's would load its library, 50 ms and 33 MiB, for
-        // formats no radio station sends; GStreamer's own find MP3, AAC and Ogg.
-        GstRegistry *registry = gst_registry_get();
-        GList *libavFeatures = gst_registry_get_feature_list_by_plugin(registry, "libav");
-        for (GList *item = libavFeatures; item != nullptr; item = item->next) {
-            if (GST_IS_TYPE_FIND_FACTORY(item->data))
-                gst_registry_remove_feature(registry, GST_PLUGIN_FEATURE(item->data));
-        }
-        gst_plugin_feature_list_free(libavFeatures);
+        restrictToAudio();
         // Joined at exit, so the process never ends in the middle of loading a library.
         static std::jthread loader([] {
             for (const char *name : { "coreelements", "playback", "typefindfunctions", "soup",

@@ -11,8 +11,9 @@ QString initialize();
 
 // Loads, on a worker thread, the parts a radio stream needs (HTTP and TLS, ICY, the MP3 parser
 // and decoder, the sound server's output), so the first play does not wait for them to be
-// read from disk. Also makes the lighter mpg123 decoder the first choice for MP3 and keeps
-// typefinding from loading libav. Once per process; call after initialize() succeeded.
+// read from disk. Also makes the lighter mpg123 decoder the first choice for MP3, and leaves
+// the process only the parts that play audio: no video, image or text part is ever loaded.
+// Once per process; call after initialize() succeeded.
 void preloadStreamingParts();
 
 // The framework's version, for diagnostics: "GStreamer 1.22.0".
