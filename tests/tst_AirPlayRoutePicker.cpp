@@ -84,6 +84,8 @@ private Q_SLOTS:
         GstStreamPlayer player;
         player.replaceCurrentItem(server.url(u"/live"_s));
         player.play();
+        // Until audio flows, the stream seen may be the sink's probe of the output's formats.
+        QTRY_VERIFY_WITH_TIMEOUT(player.audioBuffersPlayed() > 0, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(sinkOfOurStream(), u"ondalux_test_a"_s, 10000);
 
         OutputDevices devices;
