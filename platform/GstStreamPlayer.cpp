@@ -1,5 +1,6 @@
 #include "GstStreamPlayer.h"
 
+#include "GstOutputRoute.h"
 #include "GstStreamPlayerPrivate.h"
 #include "MediaRuntime.h"
 
@@ -213,11 +214,8 @@ double GstStreamPlayer::appliedVolume() const
 void GstStreamPlayer::setOutputDevice(const QString &name)
 {
     d->outputDevice = name;
-    if (d->sink && hasProperty(d->sink.get(), "device")) {
-        const QByteArray device = name.toUtf8();
-        g_object_set(d->sink.get(), "device", name.isEmpty() ? nullptr : device.constData(),
-                     nullptr);
-    }
+    if (d->sink)
+        GstOutputRoute::apply(d->sink.get(), name);
 }
 
 QString GstStreamPlayer::outputDevice() const

@@ -36,8 +36,8 @@ public:
     virtual void pause() = 0;
     // Linear gain; values outside 0 to 1 are clamped, NaN is silence.
     virtual void setVolume(float volume) = 0;
-    // The sound server's output to play on, by name; empty for the server's default. Moves
-    // what is playing at once, without reconnecting.
+    // The sound server's output to play on, by name; empty for the server's default, whichever
+    // output that is at any time. Moves what is playing at once, without reconnecting.
     virtual void setOutputDevice(const QString &name) = 0;
     virtual QString outputDevice() const = 0;
 

@@ -59,8 +59,8 @@ class tst_AirPlayRoutePicker : public QObject
 private:
     QString m_module;
 
-private Q_SLOTS:
-    void init()
+    // An AirPlay receiver appears on the sound server.
+    void addReceiver()
     {
         m_module = QString::fromUtf8(
             pactl({ u"load-module"_s, u"module-null-sink"_s, u"sink_name="_s + airPlaySink,
@@ -69,10 +69,14 @@ private Q_SLOTS:
         QVERIFY2(!m_module.isEmpty(), "no private sound server; run through with-test-session");
     }
 
+private Q_SLOTS:
+    void init() { addReceiver(); }
+
     void cleanup()
     {
         if (!m_module.isEmpty())
             pactl({ u"unload-module"_s, m_module });
+        pactl({ u"set-default-sink"_s, u"ondalux_test_a"_s });
     }
 
     void picker_listsOutputs_movesPlayback_andFallsBack()
@@ -84,6 +88,8 @@ private Q_SLOTS:
         GstStreamPlayer player;
         player.replaceCurrentItem(server.url(u"/live"_s));
         player.play();
+        // Until audio flows, the stream seen may be the sink's probe of the output's formats.
+        QTRY_VERIFY_WITH_TIMEOUT(player.audioBuffersPlayed() > 0, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(sinkOfOurStream(), u"ondalux_test_a"_s, 10000);
 
         OutputDevices devices;
@@ -120,6 +126,22 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(sinkOfOurStream(), u"ondalux_test_a"_s, 10000);
         const quint64 played = player.audioBuffersPlayed();
         QTRY_VERIFY_WITH_TIMEOUT(player.audioBuffersPlayed() > played + 20, 10000);
+
+        // From then on the stream follows the default: not the receiver when it returns, but the
+        // output that becomes the default, as when headphones are plugged in; on one connection.
+        addReceiver();
+        pactl({ u"set-default-sink"_s, u"ondalux_test_b"_s });
+        QTRY_COMPARE_WITH_TIMEOUT(sinkOfOurStream(), u"ondalux_test_b"_s, 10000);
+
+        // Choosing the default output by its entry follows the default the same way.
+        picker.choose(airPlaySink);
+        QTRY_COMPARE(sinkOfOurStream(), airPlaySink);
+        QTRY_COMPARE(devices.defaultName(), u"ondalux_test_b"_s);
+        picker.choose(u"ondalux_test_b"_s);
+        QVERIFY(picker.chosen().isEmpty());
+        pactl({ u"set-default-sink"_s, u"ondalux_test_a"_s });
+        QTRY_COMPARE_WITH_TIMEOUT(sinkOfOurStream(), u"ondalux_test_a"_s, 10000);
+        QCOMPARE(server.requestCount(u"/live"_s), 1);
     }
 };
 

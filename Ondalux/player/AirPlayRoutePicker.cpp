@@ -43,14 +43,16 @@ AirPlayRoutePicker::AirPlayRoutePicker(StreamPlayer &player, OutputDevices &devi
 
 void AirPlayRoutePicker::choose(const QString &name)
 {
-    m_chosen = name;
-    m_player.setOutputDevice(name);
+    // Choosing the default output means the default, wherever it is later.
+    m_chosen = name == m_devices.defaultName() ? QString() : name;
+    m_player.setOutputDevice(m_chosen);
     update();
 }
 
 bool AirPlayRoutePicker::isAirPlayActive() const
 {
-    const std::optional<OutputDevice> device = m_devices.find(m_chosen);
+    const std::optional<OutputDevice> device
+        = m_devices.find(m_chosen.isEmpty() ? m_devices.defaultName() : m_chosen);
     return device && device->isAirPlay;
 }
 
@@ -85,9 +87,9 @@ void AirPlayRoutePicker::fillMenu()
 void AirPlayRoutePicker::onDevicesChanged()
 {
     if (!m_chosen.isEmpty() && !m_devices.find(m_chosen)) {
-        // The chosen output went away: keep playing on the default one.
+        // The chosen output went away: keep playing on the default one, and follow it.
         m_chosen.clear();
-        m_player.setOutputDevice(m_devices.defaultName());
+        m_player.setOutputDevice({});
     }
     if (menu()->isVisible())
         fillMenu();

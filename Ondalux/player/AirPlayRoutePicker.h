@@ -20,7 +20,8 @@ public:
     explicit AirPlayRoutePicker(QWidget *parent = nullptr);
     AirPlayRoutePicker(StreamPlayer &player, OutputDevices &devices, QWidget *parent = nullptr);
 
-    // Moves playback to the output called `name`; empty for the sound server's default.
+    // Moves playback to the output called `name`. Empty, or the name of the sound server's
+    // default output, follows the default from then on, wherever it moves.
     void choose(const QString &name);
     // The output chosen here; empty while the default plays.
     QString chosen() const { return m_chosen; }

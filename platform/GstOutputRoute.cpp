@@ -1,0 +1,95 @@
+#include "GstOutputRoute.h"
+
+#include <atomic>
+#include <mutex>
+
+// How PulseAudio (16) routes a stream: one that asks for no output, or is moved by a client onto
+// the default output, sits on the default and moves along when the default changes. A stream the
+// server itself moves off an output that went away remembers that output, returns to it when it
+// comes back, and a client's move onto the output it already sits on changes nothing; only a new
+// stream forgets. pulsesink, given no device while its stream is open, asks the server to move
+// the stream to no output, which fails and posts an error; and once a stream is open it takes
+// the output the stream landed on as its device, so its next stream asks for that one by name.
+
+namespace {
+
+// The server's name for whatever output is its default when a stream is opened or moved.
+constexpr char serverDefault[] = "@DEFAULT_SINK@";
+constexpr char followsKey[] = "ondalux-follows-default";
+constexpr char watchedKey[] = "ondalux-route-watched";
+constexpr char reopenField[] = "ondalux-reopen";
+
+// pulsesink frees and copies its device string unlocked; our two threads take turns.
+std::mutex deviceMutex;
+
+void setDevice(GstElement *sink, const char *device)
+{
+    const std::lock_guard lock(deviceMutex);
+    g_object_set(sink, "device", device, nullptr);
+}
+
+bool followsDefault(GstElement *sink)
+{
+    return g_object_get_data(G_OBJECT(sink), followsKey) != nullptr;
+}
+
+// Streaming thread. Caps come before the sink opens each stream: ask for the default, not for
+// the output the last stream happened to play on.
+GstPadProbeReturn onSinkEvent(GstPad *pad, GstPadProbeInfo *info, gpointer)
+{
+    GstElement *sink = GST_PAD_PARENT(pad);
+    if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_CAPS && sink != nullptr
+        && followsDefault(sink))
+        setDevice(sink, serverDefault);
+    return GST_PAD_PROBE_OK;
+}
+
+// Streaming thread, once. Caps that differ from the current ones make the sink close its stream
+// and open a new one, as for a change of format, while the decoder and the connection upstream
+// keep running.
+GstPadProbeReturn onReopen(GstPad *pad, GstPadProbeInfo *, gpointer)
+{
+    static std::atomic<int> reopenings{ 0 };
+    GstElement *sink = GST_PAD_PARENT(pad);
+    if (sink == nullptr || !followsDefault(sink)) // an output was chosen meanwhile
+        return GST_PAD_PROBE_REMOVE;
+    if (GstCaps *current = gst_pad_get_current_caps(pad)) {
+        GstCaps *caps = gst_caps_make_writable(current);
+        gst_caps_set_simple(caps, reopenField, G_TYPE_INT, ++reopenings, nullptr);
+        gst_pad_send_event(pad, gst_event_new_caps(caps));
+        gst_caps_unref(caps);
+    }
+    return GST_PAD_PROBE_REMOVE;
+}
+
+} // namespace
+
+void GstOutputRoute::apply(GstElement *sink, const QString &name)
+{
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "device") == nullptr)
+        return;
+    GstElementFactory *factory = gst_element_get_factory(sink);
+    const bool pulse = factory != nullptr
+        && g_strcmp0(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "pulsesink") == 0;
+    if (!name.isEmpty() || !pulse) {
+        g_object_set_data(G_OBJECT(sink), followsKey, nullptr);
+        const QByteArray device = name.toUtf8();
+        setDevice(sink, name.isEmpty() ? nullptr : device.constData());
+        return;
+    }
+
+    GstPad *pad = gst_element_get_static_pad(sink, "sink");
+    if (pad == nullptr)
+        return;
+    if (g_object_get_data(G_OBJECT(sink), watchedKey) == nullptr) {
+        g_object_set_data(G_OBJECT(sink), watchedKey, GINT_TO_POINTER(1));
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &onSinkEvent, nullptr, nullptr);
+    }
+    g_object_set_data(G_OBJECT(sink), followsKey, GINT_TO_POINTER(1));
+    // Moves an open stream that plays elsewhere onto the default at once.
+    setDevice(sink, serverDefault);
+    // An open stream on the default may still remember an output it was taken off.
+    if (gst_pad_has_current_caps(pad))
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &onReopen, nullptr, nullptr);
+    gst_object_unref(pad);
+}
