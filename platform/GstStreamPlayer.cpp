@@ -107,6 +107,8 @@ void GstStreamPlayer::Private::build()
         }
         if (hasProperty(output, "client-name"))
             g_object_set(output, "client-name", "Ondalux", nullptr);
+        // Until an output is chosen, every stream it opens goes where the default is then.
+        GstOutputRoute::apply(output, {});
         gsthandles::Pad pad(gst_element_get_static_pad(output, "sink"));
         if (pad) {
             gst_pad_add_probe(pad.get(),
