@@ -42,6 +42,40 @@ QList<double> measure(std::chrono::milliseconds burst)
     return samples;
 }
 
+// One player switching between two stations, as a listener does: replaceCurrentItem() and
+// play() to the new station's first audio. The slowest switch is the figure to watch.
+QList<double> measureSwitches(int switches)
+{
+    TestHttpServer server;
+    TestHttpServer::StreamOptions stream;
+    stream.burst = 4s;
+    stream.audio = TestFixtures::read(QStringLiteral("tone-a.mp3"));
+    server.stream(QStringLiteral("/a"), stream);
+    stream.audio = TestFixtures::read(QStringLiteral("tone-b.mp3"));
+    server.stream(QStringLiteral("/b"), stream);
+
+    GstStreamPlayer player;
+    QEventLoop loop;
+    QElapsedTimer timer;
+    QTimer next; // gives up on a switch, or listens a while after its audio
+    next.setSingleShot(true);
+    QObject::connect(&next, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QList<double> samples;
+    QObject::connect(&player, &GstStreamPlayer::audioStarted, &loop, [&] {
+        samples << timer.nsecsElapsed() / 1e6;
+        next.start(700ms);
+    });
+    for (int run = 0; run <= switches; ++run) {
+        next.start(10s);
+        player.replaceCurrentItem(server.url(QString::fromLatin1(run % 2 == 0 ? "/a" : "/b")));
+        timer.start();
+        player.play();
+        loop.exec();
+    }
+    samples.removeFirst(); // the first start, not a switch
+    return samples;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -49,5 +83,6 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     printStats("play to first audio, server sends at the real rate", measure(0ms));
     printStats("play to first audio, 4 s connect burst", measure(4s));
+    printStats("station switch to first audio, 4 s connect burst", measureSwitches(40));
     return 0;
 }
