@@ -4,6 +4,7 @@
 #include "GstStreamPlayer.h"
 #include "TestFixtures.h"
 #include "TestHttpServer.h"
+#include "TlsTrust.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -44,9 +45,9 @@ QList<double> measure(std::chrono::milliseconds burst)
 
 // One player switching between two stations, as a listener does: replaceCurrentItem() and
 // play() to the new station's first audio. The slowest switch is the figure to watch.
-QList<double> measureSwitches(int switches)
+QList<double> measureSwitches(int switches, TestHttpServer::Tls tls)
 {
-    TestHttpServer server;
+    TestHttpServer server(tls);
     TestHttpServer::StreamOptions stream;
     stream.burst = 4s;
     stream.audio = TestFixtures::read(QStringLiteral("tone-a.mp3"));
@@ -67,8 +68,9 @@ QList<double> measureSwitches(int switches)
     });
     for (int run = 0; run <= switches; ++run) {
         next.start(10s);
-        player.replaceCurrentItem(server.url(QString::fromLatin1(run % 2 == 0 ? "/a" : "/b")));
         timer.start();
+        player.replaceCurrentItem(server.url(QString::fromLatin1(run % 2 == 0 ? "/a" : "/b"),
+                                             TestHttpServer::Host::Localhost));
         player.play();
         loop.exec();
     }
@@ -83,6 +85,10 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     printStats("play to first audio, server sends at the real rate", measure(0ms));
     printStats("play to first audio, 4 s connect burst", measure(4s));
-    printStats("station switch to first audio, 4 s connect burst", measureSwitches(40));
+    printStats("station switch to first audio, 4 s connect burst",
+               measureSwitches(40, TestHttpServer::Tls::No));
+    TlsTrust::trustInAddition(TestFixtures::read(QStringLiteral("ca.pem")));
+    printStats("station switch to first audio, 4 s connect burst, TLS",
+               measureSwitches(40, TestHttpServer::Tls::Yes));
     return 0;
 }
