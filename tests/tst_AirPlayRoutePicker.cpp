@@ -1,4 +1,5 @@
 #include "AirPlayRoutePicker.h"
+#include "FakeStreamPlayer.h"
 #include "GstStreamPlayer.h"
 #include "OutputDevices.h"
 #include "TestFixtures.h"
@@ -142,6 +143,21 @@ private Q_SLOTS:
         pactl({ u"set-default-sink"_s, u"ondalux_test_a"_s });
         QTRY_COMPARE_WITH_TIMEOUT(sinkOfOurStream(), u"ondalux_test_a"_s, 10000);
         QCOMPARE(server.requestCount(u"/live"_s), 1);
+    }
+
+    void menu_whenTheOutputsCouldNotBeListed_triesAgainOnTheNextOpening()
+    {
+        FakeStreamPlayer player;
+        OutputDevices devices;
+        AirPlayRoutePicker picker(player, devices);
+        qputenv("PULSE_SERVER", "unix:/nonexistent/ondalux-sound");
+        Q_EMIT picker.menu()->aboutToShow();
+        qunsetenv("PULSE_SERVER"); // with-test-session's server again
+        QCOMPARE(picker.menu()->actions().size(), 1);
+        QVERIFY(!picker.menu()->actions().first()->isEnabled()); // "No outputs found"
+
+        Q_EMIT picker.menu()->aboutToShow();
+        QTRY_COMPARE(devices.devices().size(), 3);
     }
 };
 
