@@ -10,6 +10,9 @@
 // stream forgets. pulsesink, given no device while its stream is open, asks the server to move
 // the stream to no output, which fails and posts an error; and once a stream is open it takes
 // the output the stream landed on as its device, so its next stream asks for that one by name.
+// It keeps that device up to date when the server or another program moves the stream, and then
+// sends "pulse-sink-changed" upstream from the sound server's thread; it also notifies
+// "current-device", from the streaming thread, on any change of its stream.
 
 namespace {
 
@@ -18,6 +21,7 @@ constexpr char serverDefault[] = "@DEFAULT_SINK@";
 constexpr char followsKey[] = "ondalux-follows-default";
 constexpr char watchedKey[] = "ondalux-route-watched";
 constexpr char reopenField[] = "ondalux-reopen";
+constexpr char sinkChangedEvent[] = "pulse-sink-changed";
 
 // pulsesink frees and copies its device string unlocked; our two threads take turns.
 std::mutex deviceMutex;
@@ -62,7 +66,60 @@ GstPadProbeReturn onReopen(GstPad *pad, GstPadProbeInfo *, gpointer)
     return GST_PAD_PROBE_REMOVE;
 }
 
+using Callback = std::function<void()>;
+
+void deleteCallback(gpointer callback)
+{
+    delete static_cast<Callback *>(callback);
+}
+
+// Streaming thread.
+void onStreamChanged(GObject *, GParamSpec *, gpointer callback)
+{
+    (*static_cast<Callback *>(callback))();
+}
+
+// The sound server's thread, for a move of an open stream; pulsesink holds its lock.
+GstPadProbeReturn onUpstreamEvent(GstPad *, GstPadProbeInfo *info, gpointer callback)
+{
+    if (gst_event_has_name(GST_PAD_PROBE_INFO_EVENT(info), sinkChangedEvent))
+        (*static_cast<Callback *>(callback))();
+    return GST_PAD_PROBE_OK;
+}
+
 } // namespace
+
+void GstOutputRoute::watch(GstElement *sink, std::function<void()> changed)
+{
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "current-device") != nullptr) {
+        g_signal_connect_data(
+            sink, "notify::current-device", G_CALLBACK(&onStreamChanged), new Callback(changed),
+            [](gpointer callback, GClosure *) { deleteCallback(callback); }, GConnectFlags{});
+    }
+    // A stream moved while paused: no change is notified until it plays again.
+    if (GstPad *pad = gst_element_get_static_pad(sink, "sink")) {
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_UPSTREAM, &onUpstreamEvent,
+                          new Callback(std::move(changed)), &deleteCallback);
+        gst_object_unref(pad);
+    }
+}
+
+QString GstOutputRoute::current(GstElement *sink)
+{
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "device") == nullptr)
+        return {};
+    gchar *device = nullptr;
+    {
+        // The sound server's thread changes it without this lock, but only on a move, and this
+        // read follows the move's notification.
+        const std::lock_guard lock(deviceMutex);
+        g_object_get(sink, "device", &device, nullptr);
+    }
+    // "@DEFAULT_SINK@" is asked for, not landed on.
+    QString name = device != nullptr && device[0] != '@' ? QString::fromUtf8(device) : QString();
+    g_free(device);
+    return name;
+}
 
 void GstOutputRoute::apply(GstElement *sink, const QString &name)
 {

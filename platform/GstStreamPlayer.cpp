@@ -109,6 +109,14 @@ void GstStreamPlayer::Private::build()
             g_object_set(output, "client-name", "Ondalux", nullptr);
         // Until an output is chosen, every stream it opens goes where the default is then.
         GstOutputRoute::apply(output, {});
+        // Any thread. Many changes of the stream ask for one look from the main thread.
+        GstOutputRoute::watch(output, [streaming = streaming] {
+            if (streaming->outputCheckPending.exchange(true))
+                return;
+            GstStreamPlayer *owner = streaming->owner;
+            QMetaObject::invokeMethod(
+                owner, [owner] { owner->d->checkOutput(); }, Qt::QueuedConnection);
+        });
         gsthandles::Pad pad(gst_element_get_static_pad(output, "sink"));
         if (pad) {
             gst_pad_add_probe(pad.get(),
@@ -216,13 +224,31 @@ double GstStreamPlayer::appliedVolume() const
 void GstStreamPlayer::setOutputDevice(const QString &name)
 {
     d->outputDevice = name;
-    if (d->sink)
+    if (d->sink) {
         GstOutputRoute::apply(d->sink.get(), name);
+        // A paused stream moved to a named output says nothing until it plays again.
+        d->checkOutput();
+    }
 }
 
 QString GstStreamPlayer::outputDevice() const
 {
     return d->outputDevice;
+}
+
+QString GstStreamPlayer::currentOutput() const
+{
+    return d->currentOutput;
+}
+
+void GstStreamPlayer::Private::checkOutput()
+{
+    streaming->outputCheckPending = false;
+    const QString name = GstOutputRoute::current(sink.get());
+    if (name.isEmpty() || name == currentOutput)
+        return;
+    currentOutput = name;
+    Q_EMIT q->currentOutputChanged();
 }
 
 void GstStreamPlayer::Private::setState(GstState state)

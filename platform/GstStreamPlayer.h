@@ -40,6 +40,7 @@ public:
 
     void setOutputDevice(const QString &name) override;
     QString outputDevice() const override;
+    QString currentOutput() const override;
 
     // The gain actually applied, after clamping.
     double appliedVolume() const;

@@ -52,6 +52,7 @@ struct Streaming
     std::atomic<quint64> nextMarker{ 0 };
     // Whether the last buffering level let through to the main thread was full: -1 before any.
     std::atomic<int> bufferingFull{ -1 };
+    std::atomic<bool> outputCheckPending{ false };
 
     std::mutex mutex;
     std::unordered_map<quint64, QList<TimedMetadataGroup>> announcements; // by marker
@@ -109,6 +110,7 @@ struct GstStreamPlayer::Private
     Clock::TimePoint pausedAt = Clock::distantPast();
     double volume = 1.0;
     QString outputDevice;
+    QString currentOutput;
 
     GstState desiredState = GST_STATE_NULL;
     QTimer stateCheck;
@@ -138,6 +140,7 @@ struct GstStreamPlayer::Private
     void checkWatchdog();
     void deliverReached();
     void watchNetwork();
+    void checkOutput();
 
     // Streaming threads.
     static void onSourceSetup(GstElement *playbin, GstElement *source, gpointer self);

@@ -6,6 +6,9 @@
 #include <QCryptographicHash>
 #include <QDBusObjectPath>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 // Outside /org/mpris, which the MPRIS specification keeps for itself.
@@ -31,6 +34,7 @@ MprisController::MprisController(NowPlayingInfoCenter &info, RemoteCommandCenter
 {
     connect(&m_info, &NowPlayingInfoCenter::nowPlayingInfoChanged, this, &MprisController::update);
     connect(&m_commands, &RemoteCommandCenter::canPlayChanged, this, &MprisController::update);
+    connect(&m_commands, &RemoteCommandCenter::volumeChanged, this, &MprisController::update);
     update();
 }
 
@@ -47,6 +51,17 @@ void MprisController::pause()
 void MprisController::playPause()
 {
     m_commands.togglePlayPause();
+}
+
+void MprisController::stop()
+{
+    m_commands.pause();
+}
+
+void MprisController::setVolume(double volume)
+{
+    if (!std::isnan(volume))
+        m_commands.changeVolume(std::clamp(volume, 0.0, 1.0));
 }
 
 void MprisController::raise()
@@ -84,6 +99,10 @@ void MprisController::update()
     if (m_playbackStatus != status) {
         m_playbackStatus = status;
         changed.insert(QStringLiteral("PlaybackStatus"), m_playbackStatus);
+    }
+    if (m_volume != m_commands.volume()) {
+        m_volume = m_commands.volume();
+        changed.insert(QStringLiteral("Volume"), m_volume);
     }
     if (!changed.isEmpty())
         Q_EMIT playerPropertiesChanged(changed);

@@ -28,10 +28,16 @@ public:
     // artist, and what the dictionary has of xesam:title, xesam:artist and mpris:artUrl.
     QVariantMap metadata() const { return m_metadata; }
     bool canPlay() const { return m_canPlay; }
+    // The engine's volume, 0 to 1.
+    double volume() const { return m_volume; }
+    // Asks the engine for `volume`, clamped to 0 to 1; NaN asks nothing.
+    void setVolume(double volume);
 
     void play();
     void pause();
     void playPause();
+    // Pauses: a live station is stopped by pausing it, and stays on show to resume.
+    void stop();
     void raise();
     void quit();
 
@@ -51,4 +57,5 @@ private:
     QString m_playbackStatus;
     QVariantMap m_metadata;
     bool m_canPlay = false;
+    double m_volume = 1.0;
 };

@@ -22,6 +22,16 @@ bool MprisPlayerAdaptor::canPlay() const
     return m_controller.canPlay();
 }
 
+double MprisPlayerAdaptor::volume() const
+{
+    return m_controller.volume();
+}
+
+void MprisPlayerAdaptor::setVolume(double volume)
+{
+    m_controller.setVolume(volume);
+}
+
 void MprisPlayerAdaptor::Play()
 {
     m_controller.play();
@@ -35,4 +45,9 @@ void MprisPlayerAdaptor::Pause()
 void MprisPlayerAdaptor::PlayPause()
 {
     m_controller.playPause();
+}
+
+void MprisPlayerAdaptor::Stop()
+{
+    m_controller.stop();
 }

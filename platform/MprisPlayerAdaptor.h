@@ -36,10 +36,10 @@ public:
     QVariantMap metadata() const;
     bool canPlay() const;
     double rate() const { return 1.0; }
-    // Writes of the speed and volume are accepted and change nothing.
+    // Writes of the speed are accepted and change nothing.
     void setRate(double) { }
-    double volume() const { return 1.0; }
-    void setVolume(double) { }
+    double volume() const;
+    void setVolume(double volume);
     qlonglong position() const { return 0; }
     bool yes() const { return true; }
     bool no() const { return false; }
@@ -48,7 +48,7 @@ public Q_SLOTS:
     void Play();
     void Pause();
     void PlayPause();
-    void Stop() { }
+    void Stop();
     void Next() { }
     void Previous() { }
     void Seek(qlonglong Offset) { Q_UNUSED(Offset); }

@@ -39,6 +39,18 @@ OutputDevice outputFrom(GstDevice *device)
     return output;
 }
 
+// The monitor counts as started when any provider started, such as one for capture cards,
+// while the sound server's may not have answered.
+bool soundServerWatched()
+{
+    GstDeviceProvider *provider = gst_device_provider_factory_get_by_name("pulsedeviceprovider");
+    if (provider == nullptr)
+        return true; // another sound server's provider, then; the monitor's word stands
+    const bool started = gst_device_provider_is_started(provider) != FALSE;
+    gst_object_unref(provider);
+    return started;
+}
+
 } // namespace
 
 struct OutputDevices::Private
@@ -76,8 +88,12 @@ void OutputDevices::start()
         return;
     d->monitor.reset(gst_device_monitor_new());
     gst_device_monitor_add_filter(d->monitor.get(), "Audio/Sink", nullptr);
-    if (!gst_device_monitor_start(d->monitor.get())) {
+    const bool started = gst_device_monitor_start(d->monitor.get());
+    if (!started || !soundServerWatched()) {
         qCWarning(lcDevices) << "the sound server's outputs cannot be listed";
+        if (started)
+            gst_device_monitor_stop(d->monitor.get());
+        d->monitor.reset(); // the next start() tries again
         return;
     }
     d->bus.reset(gst_device_monitor_get_bus(d->monitor.get()));

@@ -19,7 +19,7 @@ struct OutputDevice
 };
 
 // The sound server's outputs, kept up to date as they come and go. Watching starts on the first
-// call to start(), so programs that never ask pay nothing. Main thread.
+// call to start() that succeeds, so programs that never ask pay nothing. Main thread.
 class OutputDevices : public QObject
 {
     Q_OBJECT

@@ -17,6 +17,14 @@ void RemoteCommandCenter::setCanPlay(bool canPlay)
     Q_EMIT canPlayChanged();
 }
 
+void RemoteCommandCenter::setVolume(double volume)
+{
+    if (m_volume == volume)
+        return;
+    m_volume = volume;
+    Q_EMIT volumeChanged();
+}
+
 void RemoteCommandCenter::play()
 {
     Q_EMIT playCommand();
@@ -30,4 +38,9 @@ void RemoteCommandCenter::pause()
 void RemoteCommandCenter::togglePlayPause()
 {
     Q_EMIT togglePlayPauseCommand();
+}
+
+void RemoteCommandCenter::changeVolume(double volume)
+{
+    Q_EMIT changeVolumeCommand(volume);
 }

@@ -40,8 +40,12 @@ public:
     // output that is at any time. Moves what is playing at once, without reconnecting.
     virtual void setOutputDevice(const QString &name) = 0;
     virtual QString outputDevice() const = 0;
+    // The output the stream plays on, by name, as last learnt: it follows moves made here, by
+    // the sound server and by other programs. Empty until known.
+    virtual QString currentOutput() const = 0;
 
 Q_SIGNALS:
+    void currentOutputChanged();
     // The stream's own metadata changed (a new title, typically), emitted when playback reaches
     // the point of the stream that carried it.
     void timedMetadata(const QList<TimedMetadataGroup> &groups);

@@ -1,4 +1,5 @@
 #include "AirPlayRoutePicker.h"
+#include "FakeStreamPlayer.h"
 #include "GstStreamPlayer.h"
 #include "OutputDevices.h"
 #include "TestFixtures.h"
@@ -27,8 +28,14 @@ QByteArray pactl(const QStringList &arguments)
     return process.readAllStandardOutput();
 }
 
-// The sound server's name of the output our stream plays on; empty while it has none.
-QString sinkOfOurStream()
+struct OurStream
+{
+    int index = -1; // the sound server's number for it
+    QString sink; // the name of the output it plays on
+};
+
+// Our stream on the sound server; none (index -1) while there is none.
+OurStream ourStream()
 {
     QHash<int, QString> sinks;
     const QJsonArray sinkList
@@ -45,7 +52,23 @@ QString sinkOfOurStream()
             && properties[u"media.role"_s].toString() == u"music"_s
             && properties[u"application.process.id"_s].toString()
                 == QString::number(QCoreApplication::applicationPid()))
-            return sinks.value(input[u"sink"_s].toInt());
+            return { input[u"index"_s].toInt(), sinks.value(input[u"sink"_s].toInt()) };
+    }
+    return {};
+}
+
+QString sinkOfOurStream()
+{
+    return ourStream().sink;
+}
+
+// The output whose entry is checked, after the menu was opened.
+QString checkedOutput(AirPlayRoutePicker &picker)
+{
+    Q_EMIT picker.menu()->aboutToShow();
+    for (QAction *action : picker.menu()->actions()) {
+        if (action->isChecked())
+            return action->data().toString();
     }
     return {};
 }
@@ -69,6 +92,17 @@ private:
         QVERIFY2(!m_module.isEmpty(), "no private sound server; run through with-test-session");
     }
 
+    static void play(TestHttpServer &server, GstStreamPlayer &player)
+    {
+        TestHttpServer::StreamOptions stream;
+        stream.audio = TestFixtures::read(u"tone-a.mp3"_s);
+        server.stream(u"/live"_s, stream);
+        player.replaceCurrentItem(server.url(u"/live"_s));
+        player.play();
+        // Until audio flows, the stream seen may be the sink's probe of the output's formats.
+        QTRY_VERIFY_WITH_TIMEOUT(player.audioBuffersPlayed() > 0, 10000);
+    }
+
 private Q_SLOTS:
     void init() { addReceiver(); }
 
@@ -82,20 +116,13 @@ private Q_SLOTS:
     void picker_listsOutputs_movesPlayback_andFallsBack()
     {
         TestHttpServer server;
-        TestHttpServer::StreamOptions stream;
-        stream.audio = TestFixtures::read(u"tone-a.mp3"_s);
-        server.stream(u"/live"_s, stream);
         GstStreamPlayer player;
-        player.replaceCurrentItem(server.url(u"/live"_s));
-        player.play();
-        // Until audio flows, the stream seen may be the sink's probe of the output's formats.
-        QTRY_VERIFY_WITH_TIMEOUT(player.audioBuffersPlayed() > 0, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(sinkOfOurStream(), u"ondalux_test_a"_s, 10000);
-
         OutputDevices devices;
         AirPlayRoutePicker picker(player, devices);
+        QVERIFY(!devices.isStarted()); // nothing is asked before a stream plays or the menu opens
+        play(server, player);
+        QTRY_COMPARE_WITH_TIMEOUT(sinkOfOurStream(), u"ondalux_test_a"_s, 10000);
         QCOMPARE(picker.tint(), AirPlayRoutePicker::inactiveTint);
-        QVERIFY(!devices.isStarted()); // nothing is asked before the menu opens
 
         // Opening the menu lists every output, the one in use checked.
         Q_EMIT picker.menu()->aboutToShow();
@@ -142,6 +169,43 @@ private Q_SLOTS:
         pactl({ u"set-default-sink"_s, u"ondalux_test_a"_s });
         QTRY_COMPARE_WITH_TIMEOUT(sinkOfOurStream(), u"ondalux_test_a"_s, 10000);
         QCOMPARE(server.requestCount(u"/live"_s), 1);
+    }
+
+    // The default output is a receiver, then a mixer moves our stream elsewhere: the button and
+    // the check mark follow the stream, not what was chosen here.
+    void picker_showsWhereTheStreamReallyPlays()
+    {
+        pactl({ u"set-default-sink"_s, airPlaySink });
+        TestHttpServer server;
+        GstStreamPlayer player;
+        OutputDevices devices;
+        AirPlayRoutePicker picker(player, devices);
+        play(server, player);
+        QTRY_COMPARE_WITH_TIMEOUT(sinkOfOurStream(), airPlaySink, 10000);
+        QTRY_COMPARE(picker.tint(), AirPlayRoutePicker::activeTint);
+        QCOMPARE(checkedOutput(picker), airPlaySink);
+
+        pactl({ u"move-sink-input"_s, QString::number(ourStream().index), u"ondalux_test_b"_s });
+        QTRY_COMPARE(picker.tint(), AirPlayRoutePicker::inactiveTint);
+        QCOMPARE(checkedOutput(picker), u"ondalux_test_b"_s);
+        pactl({ u"move-sink-input"_s, QString::number(ourStream().index), airPlaySink });
+        QTRY_COMPARE(picker.tint(), AirPlayRoutePicker::activeTint);
+        QCOMPARE(picker.chosen(), QString());
+    }
+
+    void menu_whenTheOutputsCouldNotBeListed_triesAgainOnTheNextOpening()
+    {
+        FakeStreamPlayer player;
+        OutputDevices devices;
+        AirPlayRoutePicker picker(player, devices);
+        qputenv("PULSE_SERVER", "unix:/nonexistent/ondalux-sound");
+        Q_EMIT picker.menu()->aboutToShow();
+        qunsetenv("PULSE_SERVER"); // with-test-session's server again
+        QCOMPARE(picker.menu()->actions().size(), 1);
+        QVERIFY(!picker.menu()->actions().first()->isEnabled()); // "No outputs found"
+
+        Q_EMIT picker.menu()->aboutToShow();
+        QTRY_COMPARE(devices.devices().size(), 3);
     }
 };
 

@@ -206,9 +206,18 @@ private Q_SLOTS:
         QTest::newRow("pause while paused")
             << u"playing"_s << QStringList{ u"pause"_s, u"pause"_s }
             << QStringList{ u"pause"_s, u"pause"_s } << u"Paused"_s << false;
-        QTest::newRow("stop, next, previous and seeking change nothing")
-            << u"playing"_s << QStringList{ u"stop"_s, u"next"_s, u"previous"_s, u"position 30"_s }
+        QTest::newRow("stop pauses, keeping the station")
+            << u"playing"_s << QStringList{ u"stop"_s } << QStringList{ u"pause"_s } << u"Paused"_s
+            << false;
+        QTest::newRow("next, previous and seeking change nothing")
+            << u"playing"_s << QStringList{ u"next"_s, u"previous"_s, u"position 30"_s }
             << QStringList{} << u"Playing"_s << true;
+        QTest::newRow("volume sets the engine's")
+            << u"playing"_s << QStringList{ u"volume 0.3"_s } << QStringList{ u"volume 0.3"_s }
+            << u"Playing"_s << true;
+        QTest::newRow("volume above 1 is clamped")
+            << u"shown"_s << QStringList{ u"volume 1.5"_s } << QStringList{ u"volume 1"_s }
+            << u"Stopped"_s << false;
     }
 
     void remoteCommands()
@@ -230,6 +239,8 @@ private Q_SLOTS:
         QCOMPARE(m_stream->calls(), playerCalls);
         QCOMPARE(m_engine->isPlaying(), playing);
         QCOMPARE(playerctl({ u"status"_s }), status);
+        // Volume reads the engine's, which a write changed, clamped.
+        QCOMPARE(playerctl({ u"volume"_s }), QString::number(m_engine->volume(), 'f', 6));
     }
 
     // Play before a station, asked directly: playerctl might not ask when CanPlay is false.
@@ -262,12 +273,15 @@ private Q_SLOTS:
         QTRY_COMPARE(m_engine->nowPlaying(), u"Ana – Rain"_s);
         m_engine->pause();
         m_engine->refreshNowPlayingInfo(); // the same dictionary again: nothing to announce
-        QTRY_COMPARE(changed().size(), 4);
+        m_engine->setVolume(0.5F); // as the window's slider does
+        m_engine->setVolume(0.5F);
+        QTRY_COMPARE(changed().size(), 5);
         QCOMPARE(changed(),
                  (QStringList{ u"CanPlay"_s, u"Metadata+PlaybackStatus"_s, u"Metadata"_s,
-                               u"PlaybackStatus"_s }));
+                               u"PlaybackStatus"_s, u"Volume"_s }));
         QCOMPARE(recorder.changes.first().value(u"CanPlay"_s), QVariant(true));
-        QCOMPARE(recorder.changes.last().value(u"PlaybackStatus"_s), QVariant(u"Paused"_s));
+        QCOMPARE(recorder.changes.at(3).value(u"PlaybackStatus"_s), QVariant(u"Paused"_s));
+        QCOMPARE(recorder.changes.last().value(u"Volume"_s), QVariant(0.5));
         QDBusConnection::disconnectFromBus(u"observer"_s);
     }
 

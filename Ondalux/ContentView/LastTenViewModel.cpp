@@ -12,6 +12,7 @@ LastTenViewModel::LastTenViewModel(HttpSession &session, QObject *parent)
 void LastTenViewModel::load(const QUrl &from)
 {
     const quint64 thisLoad = ++m_latestLoad;
+    m_latestUrl = from;
     const HttpSession::Request request{
         .url = from,
         .cachePolicy = HttpSession::CachePolicy::ReloadIgnoringLocalCache,
@@ -20,7 +21,9 @@ void LastTenViewModel::load(const QUrl &from)
     };
     m_session.get(request, this, [this, from, thisLoad](const HttpSession::Result &result) {
         // A slow answer for the station the user left must not replace the one now selected.
-        if (thisLoad != m_latestLoad) {
+        // An earlier load of the selected station's own list still counts, as its reload may
+        // fail, unless a newer list of it is already shown.
+        if (from != m_latestUrl || thisLoad < m_publishedLoad) {
             Q_EMIT loadFinished(from, Outcome::Superseded);
             return;
         }
@@ -35,6 +38,7 @@ void LastTenViewModel::load(const QUrl &from)
         }
         if (list->size() > maxItems)
             list->resize(maxItems);
+        m_publishedLoad = thisLoad;
         setItems(std::move(*list), from);
         Q_EMIT loadFinished(from, Outcome::Published);
     });

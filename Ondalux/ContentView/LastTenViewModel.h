@@ -25,7 +25,8 @@ public:
     enum class Outcome {
         Published, // its list is now `items`
         Failed, // transport error, status outside 200..299 or an undecodable body
-        Superseded, // a later load() was called before it finished, so it was dropped
+        Superseded, // dropped: the latest load() asks for another URL, or a later load was
+                    // published first
     };
     Q_ENUM(Outcome)
 
@@ -38,8 +39,9 @@ public:
     // The document `items` came from, against which their relative references resolve.
     QUrl itemsSource() const { return m_itemsSource; }
 
-    // Fetches the last-ten document at `from` afresh and, if this is still the latest call when
-    // it succeeds, publishes its first ten records. Every failure leaves `items` as it was.
+    // Fetches the last-ten document at `from` afresh and, when it succeeds, publishes its first
+    // ten records if this is still the latest call, or if `from` is still the latest URL asked
+    // for and no later load was published. Every failure leaves `items` as it was.
     void load(const QUrl &from);
 
     // How long a load may wait with no data arriving before it gives up.
@@ -59,6 +61,7 @@ private:
     QList<LastTenItem> m_items;
     QUrl m_itemsSource;
     std::chrono::milliseconds m_idleTimeout = defaultIdleTimeout;
-    // Counts load() calls; only the latest one may publish.
-    quint64 m_latestLoad = 0;
+    quint64 m_latestLoad = 0; // counts load() calls
+    QUrl m_latestUrl;
+    quint64 m_publishedLoad = 0; // the number of the load `items` came from
 };

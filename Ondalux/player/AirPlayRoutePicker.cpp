@@ -39,6 +39,10 @@ AirPlayRoutePicker::AirPlayRoutePicker(StreamPlayer &player, OutputDevices &devi
     connect(menu, &QMenu::aboutToShow, this, &AirPlayRoutePicker::showMenu);
     connect(&m_devices, &OutputDevices::devicesChanged, this,
             &AirPlayRoutePicker::onDevicesChanged);
+    connect(&m_player, &StreamPlayer::currentOutputChanged, this,
+            &AirPlayRoutePicker::onOutputChanged);
+    if (!m_player.currentOutput().isEmpty())
+        onOutputChanged();
 }
 
 void AirPlayRoutePicker::choose(const QString &name)
@@ -49,16 +53,23 @@ void AirPlayRoutePicker::choose(const QString &name)
     update();
 }
 
+QString AirPlayRoutePicker::outputInUse() const
+{
+    const QString current = m_player.currentOutput();
+    if (!current.isEmpty())
+        return current;
+    return m_chosen.isEmpty() ? m_devices.defaultName() : m_chosen;
+}
+
 bool AirPlayRoutePicker::isAirPlayActive() const
 {
-    const std::optional<OutputDevice> device
-        = m_devices.find(m_chosen.isEmpty() ? m_devices.defaultName() : m_chosen);
+    const std::optional<OutputDevice> device = m_devices.find(outputInUse());
     return device && device->isAirPlay;
 }
 
 void AirPlayRoutePicker::showMenu()
 {
-    // The sound server is only asked once someone wants to choose.
+    // The sound server is only asked once a stream plays or someone wants to choose.
     m_devices.start();
     fillMenu();
 }
@@ -68,7 +79,7 @@ void AirPlayRoutePicker::fillMenu()
     QMenu *list = menu();
     list->clear();
     auto *group = new QActionGroup(list);
-    const QString inUse = m_chosen.isEmpty() ? m_devices.defaultName() : m_chosen;
+    const QString inUse = outputInUse();
     for (const OutputDevice &device : m_devices.devices()) {
         QAction *action
             = list->addAction(device.description.isEmpty() ? device.name : device.description);
@@ -91,6 +102,15 @@ void AirPlayRoutePicker::onDevicesChanged()
         m_chosen.clear();
         m_player.setOutputDevice({});
     }
+    if (menu()->isVisible())
+        fillMenu();
+    update();
+}
+
+void AirPlayRoutePicker::onOutputChanged()
+{
+    // A stream plays: whether its output is a receiver is for the device list to say.
+    m_devices.start();
     if (menu()->isVisible())
         fillMenu();
     update();

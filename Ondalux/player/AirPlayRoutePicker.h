@@ -7,7 +7,8 @@ class StreamPlayer;
 
 // The output-device chooser: a flat button whose symbol is white while the local output plays
 // and system blue while an AirPlay receiver does. Pressing it lists the sound server's outputs,
-// the one in use checked; choosing one moves playback there at once.
+// the one in use checked; choosing one moves playback there at once. Both follow where the
+// stream really plays, also after the default output or another program moved it.
 class AirPlayRoutePicker : public QToolButton
 {
     Q_OBJECT
@@ -32,9 +33,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // Where the stream plays; while that is not known, where it is sent.
+    QString outputInUse() const;
     void showMenu();
     void fillMenu();
     void onDevicesChanged();
+    void onOutputChanged();
 
     StreamPlayer &m_player;
     OutputDevices &m_devices;

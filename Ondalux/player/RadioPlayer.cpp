@@ -68,6 +68,9 @@ void RadioPlayer::setupRemoteCommands()
     connect(&m_remoteCommands, &RemoteCommandCenter::pauseCommand, this, &RadioPlayer::pause);
     connect(&m_remoteCommands, &RemoteCommandCenter::togglePlayPauseCommand, this,
             &RadioPlayer::togglePlayPause);
+    m_remoteCommands.setVolume(m_volume);
+    connect(&m_remoteCommands, &RemoteCommandCenter::changeVolumeCommand, this,
+            [this](double volume) { setVolume(static_cast<float>(volume)); });
 }
 
 void RadioPlayer::updateCanPlay()
@@ -102,6 +105,7 @@ void RadioPlayer::setVolume(float volume)
     m_volume = volume;
     Q_EMIT volumeChanged();
     m_player.setVolume(m_volume);
+    m_remoteCommands.setVolume(m_volume);
 }
 
 void RadioPlayer::play(const Station &station)

@@ -31,6 +31,7 @@ public:
         m_output = name;
     }
     QString outputDevice() const override { return m_output; }
+    QString currentOutput() const override { return {}; } // plays nowhere
 
     // Every call so far, oldest first: "replace URL", "play", "pause", "volume V".
     QStringList calls() const { return m_calls; }
