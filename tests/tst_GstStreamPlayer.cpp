@@ -380,7 +380,8 @@ private Q_SLOTS:
         player.play();
         m_server->setStreamPaused(u"/live"_s, false);
         QTest::qWait(1000);
-        QCOMPARE(player.audioBuffersPlayed(), played);
+        // At most the buffer the paused output takes to preroll; playing would be some forty.
+        QVERIFY(player.audioBuffersPlayed() <= played + 1);
         QVERIFY(audioFlowsOn(player));
     }
 
