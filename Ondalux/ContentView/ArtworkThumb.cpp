@@ -123,6 +123,7 @@ void ArtworkThumb::startLoad()
         .url = url,
         .cachePolicy = HttpSession::CachePolicy::ReturnCacheDataElseLoad,
         .idleTimeout = m_idleTimeout,
+        .deadline = deadline,
         .maxBodyBytes = maxBodyBytes,
     };
     m_session.get(request, this, [this, url](const HttpSession::Result &result) {
