@@ -1,6 +1,7 @@
-// Downloaded artwork bytes through both decoders: the now-playing cover's and the last-ten
-// thumbnail's. Each must refuse or return an image within its bound; a thumbnail is also kept at
-// most keptSide on its shorter side.
+// Downloaded artwork bytes through the one image decoder, as the now-playing cover and as the
+// last-ten thumbnail. What each keeps must be within its bounds: the cover inside
+// largestSide x largestSide, the thumbnail a square of at most keptSide, both at no more than
+// four bytes a pixel.
 #include "ArtworkDecoder.h"
 #include "ArtworkThumb.h"
 
@@ -25,12 +26,13 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
-    if (const QImage cover = ArtworkDecoder::decode(bytes);
-        !cover.isNull() && cover.sizeInBytes() > ArtworkDecoder::maxDecodedBytes)
+    if (const QImage cover = ArtworkDecoder::decode(bytes); !cover.isNull()
+        && (cover.width() > ArtworkDecoder::largestSide
+            || cover.height() > ArtworkDecoder::largestSide || cover.depth() > 32))
         __builtin_trap();
     if (const QImage thumb = ArtworkThumb::decode(bytes); !thumb.isNull()
-        && (qint64(thumb.width()) * thumb.height() > ArtworkThumb::maxDecodedPixels
-            || qMin(thumb.width(), thumb.height()) > ArtworkThumb::keptSide))
+        && (thumb.width() != thumb.height() || thumb.width() > ArtworkThumb::keptSide
+            || thumb.depth() > 32))
         __builtin_trap();
     return 0;
 }

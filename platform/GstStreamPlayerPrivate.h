@@ -70,6 +70,7 @@ struct TagWatch
     GstTimedMetadata::Source source;
     guint32 lastSeqnum = GST_SEQNUM_INVALID;
     QList<TimedMetadataGroup> lastGroups;
+    quint64 lastGeneration = 0; // the connection lastGroups came on
     QList<quint64> unmarked; // announcements waiting for the next buffer to mark
 };
 

@@ -159,7 +159,7 @@ void GstStreamPlayer::Private::onDeepElementAdded(GstBin *, GstBin *, GstElement
     if (!source)
         return;
     const auto &streaming = *static_cast<std::shared_ptr<Streaming> *>(data);
-    auto *watch = new TagWatch{ streaming, *source, GST_SEQNUM_INVALID, {}, {} };
+    auto *watch = new TagWatch{ streaming, *source, GST_SEQNUM_INVALID, {}, 0, {} };
     GstIterator *pads = gst_element_iterate_src_pads(element);
     GValue item = G_VALUE_INIT;
     while (gst_iterator_next(pads, &item) == GST_ITERATOR_OK) {
@@ -183,7 +183,7 @@ void GstStreamPlayer::Private::onPadAdded(GstElement *, GstPad *pad, gpointer wa
 void GstStreamPlayer::Private::watchTags(GstPad *pad, const std::shared_ptr<Streaming> &streaming,
                                          GstTimedMetadata::Source source)
 {
-    auto *watch = new TagWatch{ streaming, source, GST_SEQNUM_INVALID, {}, {} };
+    auto *watch = new TagWatch{ streaming, source, GST_SEQNUM_INVALID, {}, 0, {} };
     gst_pad_add_probe(
         pad,
         static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_BUFFER
@@ -212,12 +212,13 @@ GstPadProbeReturn GstStreamPlayer::Private::onTagPad(GstPad *pad, GstPadProbeInf
         QList<TimedMetadataGroup> groups = GstTimedMetadata::groupsFrom(tags, watch->source);
         if (groups.isEmpty())
             return GST_PAD_PROBE_OK;
-        // Decoders repeat merged tags; only a change is an update.
-        if (watch->source == GstTimedMetadata::Source::Decoder) {
-            if (groups == watch->lastGroups)
-                return GST_PAD_PROBE_OK;
-            watch->lastGroups = groups;
-        }
+        // Decoders repeat merged tags, and some servers the title in every ICY block: on one
+        // connection only a change is an update.
+        const quint64 generation = streaming.generation.load();
+        if (groups == watch->lastGroups && generation == watch->lastGeneration)
+            return GST_PAD_PROBE_OK;
+        watch->lastGroups = groups;
+        watch->lastGeneration = generation;
         const quint64 marker = ++streaming.nextMarker;
         {
             const std::lock_guard lock(streaming.mutex);

@@ -1,5 +1,6 @@
 #include "HttpSession.h"
 
+#include "Clock.h"
 #include "ResponseCache.h"
 
 #include <QCoreApplication>
@@ -23,6 +24,9 @@ namespace {
 using Error = HttpSession::Result::Error;
 
 constexpr int maxRedirects = 5;
+// What Qt's network thread may hold of a response that this thread has not taken yet, so a busy
+// main thread cannot let a body grow past its bound there.
+constexpr qint64 maxReadBuffer = 512 * 1024;
 
 bool isWebUrl(const QUrl &url)
 {
@@ -96,6 +100,7 @@ struct Transfer
     QPointer<const QObject> context;
     bool hasContext = false;
     HttpSession::Completion completion;
+    Clock::TimePoint deadline;
     QByteArray body;
     int redirects = 0;
     Error abortedAs = Error::None;
@@ -107,6 +112,7 @@ struct Transfer
 
 struct HttpSession::Private
 {
+    const Clock *clock = &Clock::system();
     QNetworkAccessManager *manager = nullptr;
     ResponseCache cache;
 
@@ -132,6 +138,12 @@ HttpSession::HttpSession(QObject *parent)
 {
     // No disk cache and no Qt cache at all: ours is the only one, in memory.
     d->manager = new QNetworkAccessManager(this);
+}
+
+HttpSession::HttpSession(const Clock &clock, QObject *parent)
+    : HttpSession(parent)
+{
+    d->clock = &clock;
 }
 
 HttpSession::~HttpSession() = default;
@@ -171,6 +183,7 @@ void HttpSession::get(const Request &request, const QObject *context, Completion
     transfer->context = context;
     transfer->hasContext = context != nullptr;
     transfer->completion = std::move(completion);
+    transfer->deadline = d->clock->now() + request.deadline;
     d->start(this, transfer);
 }
 
@@ -200,6 +213,7 @@ void HttpSession::Private::start(HttpSession *session, const std::shared_ptr<Tra
     networkRequest.setTransferTimeout(static_cast<int>(idle));
 
     QNetworkReply *reply = manager->get(networkRequest);
+    reply->setReadBufferSize(std::min(transfer->request.maxBodyBytes + 1, maxReadBuffer));
     Transfer *t = transfer.get();
     t->finished = false;
     t->body.clear();
@@ -213,6 +227,14 @@ void HttpSession::Private::start(HttpSession *session, const std::shared_ptr<Tra
         t->body.clear();
         reply->abort();
     };
+    const Clock *const timeSource = clock;
+    // Checked as data arrives, so an injected clock decides; the timer below ends a silence.
+    const auto pastDeadline = [t, timeSource, abortAs] {
+        if (timeSource->now() < t->deadline)
+            return false;
+        abortAs(Error::Timeout, u"not done within %1 ms"_s.arg(t->request.deadline.count()));
+        return true;
+    };
     const auto take = [reply, t, abortAs] {
         if (t->abortedAs != Error::None || !reply->isOpen())
             return;
@@ -224,16 +246,34 @@ void HttpSession::Private::start(HttpSession *session, const std::shared_ptr<Tra
         t->body += reply->read(available);
     };
 
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, session, [reply, t, abortAs] {
-        if (isRedirect(reply))
-            return; // its length says nothing about the body to come
-        bool known = false;
-        const qint64 announced
-            = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
-        if (known && announced > t->request.maxBodyBytes)
-            abortAs(Error::TooLarge, u"announced body of %1 bytes"_s.arg(announced));
+    auto *deadlineTimer = new QTimer(reply);
+    deadlineTimer->setSingleShot(true);
+    const auto armDeadline = [deadlineTimer, t, timeSource] {
+        using namespace std::chrono;
+        const auto left = duration_cast<milliseconds>(t->deadline - timeSource->now()).count();
+        deadlineTimer->start(static_cast<int>(std::clamp<qint64>(left, 1, 24 * 3600 * 1000)));
+    };
+    QObject::connect(deadlineTimer, &QTimer::timeout, reply, [pastDeadline, armDeadline] {
+        if (!pastDeadline())
+            armDeadline(); // a coarse timer may fire early
     });
-    QObject::connect(reply, &QNetworkReply::readyRead, session, take);
+    armDeadline();
+    QObject::connect(
+        reply, &QNetworkReply::metaDataChanged, session, [reply, t, abortAs, pastDeadline] {
+            if (pastDeadline())
+                return;
+            if (isRedirect(reply))
+                return; // its length says nothing about the body to come
+            bool known = false;
+            const qint64 announced
+                = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+            if (known && announced > t->request.maxBodyBytes)
+                abortAs(Error::TooLarge, u"announced body of %1 bytes"_s.arg(announced));
+        });
+    QObject::connect(reply, &QNetworkReply::readyRead, session, [take, pastDeadline] {
+        if (!pastDeadline())
+            take();
+    });
     QObject::connect(reply, &QNetworkReply::sslErrors, session,
                      [t](const QList<QSslError> &errors) {
                          qCDebug(lcNet) << "TLS errors for" << t->at << errors;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <utility>
 
+class Clock;
 class QNetworkAccessManager;
 
 // GET requests over http and https with a per-request cache policy, an idle timeout and a bound
@@ -31,8 +32,12 @@ public:
     {
         QUrl url;
         CachePolicy cachePolicy = CachePolicy::ReloadIgnoringLocalCache;
-        // Fails the request when no data has arrived for this long; not a total deadline.
+        // Fails the request when no data has arrived for this long.
         std::chrono::milliseconds idleTimeout{ 60'000 };
+        // Fails the request when it has not completed this long after get(), redirects
+        // included, however steadily data arrives: a trickle cannot hold a connection for ever.
+        // The default lets a 1 MiB body arrive over a 384 kbit/s link with room to spare.
+        std::chrono::milliseconds deadline{ 30'000 };
         // A body larger than this fails the request; nothing past it is kept.
         qint64 maxBodyBytes = 1024 * 1024;
     };
@@ -46,7 +51,7 @@ public:
             None,
             UnsupportedScheme, // not http or https; nothing was touched
             Network, // refused, reset, name not found, TLS failure, ...
-            Timeout, // idle for longer than the request's idleTimeout
+            Timeout, // idle for longer than the request's idleTimeout, or past its deadline
             TooLarge, // body past the request's maxBodyBytes
             Redirect, // too many redirects, or one from https to http
         };
@@ -65,6 +70,8 @@ public:
     using Completion = std::function<void(const Result &)>;
 
     explicit HttpSession(QObject *parent = nullptr);
+    // Deadlines are measured on `clock`, which must outlive the session.
+    explicit HttpSession(const Clock &clock, QObject *parent = nullptr);
     ~HttpSession() override;
 
     // The process's session, created on first use on the main thread.

@@ -2,8 +2,11 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -12,6 +15,28 @@ namespace {
 // 720 px picture, this 19 ms).
 constexpr int largestSide = 1024;
 constexpr int pngQuality = 80;
+
+// Writes `image` to `path` through a fresh file beside it, renamed over it, so a panel never
+// reads half a picture; a link at either name is replaced, never followed.
+bool writePng(const QImage &image, const QString &path)
+{
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray aside = target + ".part";
+    unlink(aside.constData());
+    const int fd = open(aside.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        S_IRUSR | S_IWUSR);
+    if (fd < 0)
+        return false;
+    QFile file;
+    bool written = file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
+        && image.save(&file, "PNG", pngQuality) && file.flush();
+    file.close();
+    written = written && file.error() == QFileDevice::NoError
+        && rename(aside.constData(), target.constData()) == 0;
+    if (!written)
+        unlink(aside.constData());
+    return written;
+}
 
 } // namespace
 
@@ -26,10 +51,14 @@ MprisArtworkFiles::~MprisArtworkFiles()
 
 QString MprisArtworkFiles::sessionDirectory()
 {
-    const QString directory = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (directory.isEmpty() || !QFileInfo(directory).isDir())
+    const QByteArray directory = qgetenv("XDG_RUNTIME_DIR");
+    // As the XDG base directory rules require: ours alone, or not used. Where others may write,
+    // they could plant a link at the next file's name.
+    struct stat info = {};
+    if (directory.isEmpty() || lstat(directory.constData(), &info) != 0 || !S_ISDIR(info.st_mode)
+        || info.st_uid != geteuid() || (info.st_mode & (S_IRWXG | S_IRWXO)) != 0)
         return {};
-    return directory;
+    return QFile::decodeName(directory);
 }
 
 QUrl MprisArtworkFiles::urlFor(const QImage &image)
@@ -48,10 +77,7 @@ QUrl MprisArtworkFiles::urlFor(const QImage &image)
     const QImage fitted = image.width() > largestSide || image.height() > largestSide
         ? image.scaled(largestSide, largestSide, Qt::KeepAspectRatio, Qt::SmoothTransformation)
         : image;
-    // Written aside and renamed, so a panel never reads half a picture.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !fitted.save(&file, "PNG", pngQuality)
-        || !file.commit())
+    if (!writePng(fitted, path))
         return {};
     m_image = image;
     m_path = path;

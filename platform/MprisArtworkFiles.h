@@ -16,8 +16,9 @@ public:
     MprisArtworkFiles(const MprisArtworkFiles &) = delete;
     MprisArtworkFiles &operator=(const MprisArtworkFiles &) = delete;
 
-    // $XDG_RUNTIME_DIR when the session has one, else empty: artwork never goes anywhere less
-    // private or less temporary.
+    // $XDG_RUNTIME_DIR when the session has one that is a directory (not a link) owned by this
+    // user with no access for anyone else, else empty: artwork never goes anywhere less private
+    // or less temporary.
     static QString sessionDirectory();
 
     // The file URL holding `image`, written only when the image differs from the current one.

@@ -47,6 +47,7 @@ public:
 Q_SIGNALS:
     void currentOutputChanged();
     // The stream's own metadata changed (a new title, typically), emitted when playback reaches
-    // the point of the stream that carried it.
+    // the point of the stream that carried it. The same metadata sent again on one connection is
+    // not announced again; a new connection announces what it carries.
     void timedMetadata(const QList<TimedMetadataGroup> &groups);
 };

@@ -344,6 +344,29 @@ private Q_SLOTS:
         QCOMPARE(announced.count(), 2);
     }
 
+    // Some servers send the title in every block; only a new connection announces it again.
+    void timedMetadata_repeatedTitle_isOneAnnouncementPerConnection()
+    {
+        TestHttpServer::StreamOptions stream;
+        stream.audio = TestFixtures::read(u"tone-a.mp3"_s);
+        stream.bytesPerSecond = bytesPerSecond;
+        stream.metaInt = bytesPerSecond / 4;
+        stream.repeatTitle = true;
+        m_server->stream(u"/live"_s, stream);
+        m_server->setStreamTitle(u"/live"_s, u"Same Song"_s);
+        GstStreamPlayer player(options());
+        QSignalSpy announced(&player, &StreamPlayer::timedMetadata);
+        QVERIFY(playLive(player));
+        QTRY_COMPARE_WITH_TIMEOUT(announced.count(), 1, 10'000);
+        const auto later = player.position() + 2s;
+        QTRY_VERIFY_WITH_TIMEOUT(player.position() > later, 10'000);
+        QCOMPARE(announced.count(), 1);
+
+        m_server->dropStreamConnections(u"/live"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(announced.count(), 2, 15'000);
+        QCOMPARE(titlesIn(announced.at(1)), QStringList{ u"Same Song"_s });
+    }
+
     void pause_withATitleStillToCome_sleepsUntilTheResume()
     {
         serveStream(4s); // the title's audio plays a second in

@@ -317,23 +317,34 @@ private Q_SLOTS:
         QCOMPARE(qAlpha(shot.pixel(0, 0)), 0); // the corners are cut round
     }
 
-    void thumb_decode_keepsAtMostKeptSideOnTheShorterSide_data()
+    void thumb_decode_keepsAtMostKeptSideOnEachSide_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("PNG larger on both sides")
-            << encoded(cover(1, 1200).copy(0, 0, 1200, 600)) << QSize(576, 288);
-        // Qt reads this GIF's size as 551 x 256, so nothing reduces the 551 x 16512 it decodes
-        // (found by fuzzing).
+        QTest::addColumn<QSize>("size"); // empty: refused
+        using TestFixtures::pngFilled;
+        QTest::newRow("PNG larger on both sides: its middle")
+            << encoded(cover(1, 1200).copy(0, 0, 1200, 600)) << QSize(288, 288);
+        // Qt reads this GIF's size as 551 x 256 but decodes 551 x 16512 (found by fuzzing).
         QTest::newRow("GIF whose screen is taller than its reported size")
-            << QByteArray("GIF89a'\x02\x80@\0\0\0,#\0\0\0\0\0\0\x01+\0\0", 25) << QSize(288, 8630);
+            << QByteArray("GIF89a'\x02\x80@\0\0\0,#\0\0\0\0\0\0\x01+\0\0", 25) << QSize(288, 288);
+        // 15 M pixels pass the memory bound; the middle square alone would be 256 x 256, but a
+        // shape this far from square is reduced whole first, so no decoder holds 60 MB for it.
+        QTest::newRow("60,000 x 256 strip") << pngFilled(QSize(60000, 256)) << QSize(75, 75);
+        QTest::newRow("16-bit PNG, 4096 x 4096: 128 MiB at 8 bytes a pixel")
+            << pngFilled(QSize(4096, 4096), 16) << QSize();
+        QTest::newRow("16-bit PNG, 2048 x 2048")
+            << pngFilled(QSize(2048, 2048), 16) << QSize(288, 288);
+        QTest::newRow("XPM, not a cover format") << encoded(cover(4, 32), "XPM") << QSize();
+        QTest::newRow("SVG, never parsed")
+            << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='8' height='8'/>")
+            << QSize();
     }
 
-    void thumb_decode_keepsAtMostKeptSideOnTheShorterSide()
+    void thumb_decode_keepsAtMostKeptSideOnEachSide()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QSize, size);
-        QCOMPARE(ArtworkThumb::decode(bytes).size(), size);
+        QCOMPARE(ArtworkThumb::decode(bytes).size(), size.isValid() ? size : QSize(0, 0));
     }
 
     void thumb_badArtwork_showsPlaceholder_data()
@@ -424,7 +435,7 @@ private Q_SLOTS:
         }
         ArtworkThumb again(server->url(u"/slow.jpg"_s), *session);
         QCOMPARE(again.phase(), ArtworkThumb::Phase::Loaded);
-        QCOMPARE(again.image().size(), QSize(432, ArtworkThumb::keptSide));
+        QCOMPARE(again.image().size(), QSize(ArtworkThumb::keptSide, ArtworkThumb::keptSide));
         again.show();
         QVERIFY(QTest::qWaitForWindowExposed(&again));
         QCOMPARE(server->requestCount(u"/slow.jpg"_s), 2);

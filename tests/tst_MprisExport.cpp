@@ -13,9 +13,14 @@
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -305,6 +310,59 @@ private Q_SLOTS:
         QCOMPARE(artworkFiles().size(), 1);
         m_export.reset();
         QCOMPARE(artworkFiles(), QStringList{});
+    }
+
+    void artworkDirectory_onlyAPrivateRuntimeDirectory_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("used");
+        QTest::newRow("ours alone") << u"0700"_s << true;
+        QTest::newRow("group may read") << u"0750"_s << false;
+        QTest::newRow("shared like /tmp") << u"1777"_s << false;
+        QTest::newRow("a link to ours alone") << u"link"_s << false;
+        QTest::newRow("missing") << u"missing"_s << false;
+    }
+
+    void artworkDirectory_onlyAPrivateRuntimeDirectory()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, used);
+        QTemporaryDir parent;
+        const QString directory = parent.filePath(u"run"_s);
+        if (kind == u"link") {
+            QVERIFY(QDir().mkdir(parent.filePath(u"real"_s)));
+            QVERIFY(QFile::link(parent.filePath(u"real"_s), directory));
+        } else if (kind != u"missing") {
+            QVERIFY(QDir().mkdir(directory));
+            QVERIFY(chmod(QFile::encodeName(directory).constData(), kind.toUInt(nullptr, 8)) == 0);
+        }
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(directory));
+        QCOMPARE(MprisArtworkFiles::sessionDirectory(), used ? directory : QString());
+    }
+
+    // Another user who could plant a link at the next file's name points it at a victim.
+    void artworkFiles_aLinkAtTheFileName_isReplacedNotFollowed()
+    {
+        QTemporaryDir directory;
+        QTemporaryDir elsewhere;
+        const QString victim = elsewhere.filePath(u"precious.txt"_s);
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("precious") == 8);
+        file.close();
+        const QString next = directory.filePath(
+            u"ondalux-artwork-%1-1.png"_s.arg(QCoreApplication::applicationPid()));
+        QVERIFY(QFile::link(victim, next));
+
+        MprisArtworkFiles files(directory.path());
+        QImage red(8, 8, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        const QUrl url = files.urlFor(red);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), "precious");
+        QVERIFY(!QFileInfo(url.toLocalFile()).isSymLink());
+        QCOMPARE(QImage(url.toLocalFile()).convertToFormat(QImage::Format_RGB32), red);
     }
 
     void busName_takenByAnother_fallsBackToAnInstanceName()

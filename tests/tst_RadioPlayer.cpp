@@ -177,6 +177,19 @@ private Q_SLOTS:
         QCOMPARE(info().value(NowPlayingInfoCenter::PlaybackRate), QVariant(1.0));
     }
 
+    // Song info may be a megabyte; the window lays the text out on every pass, the panel shows it.
+    void songInfo_hugeTitle_isClippedWhereShownAndPublished()
+    {
+        const QString title(1'000'000, u'a');
+        m_server->route(u"/songInfo.json"_s,
+                        TestHttpServer::json(R"({"title":")" + title.toLatin1() + R"("})"));
+        m_engine->play(station(u"Softorbit"_s));
+        QTRY_VERIFY(m_engine->nowPlaying().startsWith(u"aaa"_s));
+        QCOMPARE(m_engine->nowPlaying().size(), RadioPlayer::maxNowPlayingLength);
+        QVERIFY(m_engine->nowPlaying().endsWith(QChar(0x2026)));
+        QCOMPARE(info().value(NowPlayingInfoCenter::Title).toString(), m_engine->nowPlaying());
+    }
+
     void volume_everyAssignmentNotifiesAndReachesThePlayer()
     {
         QSignalSpy changed(m_engine.get(), &RadioPlayer::volumeChanged);

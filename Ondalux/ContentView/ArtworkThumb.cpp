@@ -1,12 +1,10 @@
 #include "ArtworkThumb.h"
 
 #include "Assets.h"
-#include "ImageBounds.h"
+#include "ImageDecoder.h"
 
-#include <QBuffer>
 #include <QCache>
 #include <QFutureWatcher>
-#include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -16,8 +14,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Bodies this large are decoded on a worker thread, so the list never stutters.
-constexpr qsizetype decodeOnWorkerFrom = 64 * 1024;
+// Only an image this small, by its header and by its body, is decoded on the main thread (a
+// millisecond or so); larger ones go to a worker, so the list never stutters.
+constexpr qint64 decodeHereUpTo = 256 * 256 * 4;
+constexpr qsizetype decodeHereBodyUpTo = 64 * 1024;
 constexpr int noteSide = 22;
 constexpr int spinnerSpokes = 12;
 
@@ -91,28 +91,9 @@ ArtworkThumb::ArtworkThumb(const std::optional<QUrl> &url, HttpSession &session,
 
 QImage ArtworkThumb::decode(const QByteArray &bytes)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return {};
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    // The header's size decides before anything is allocated for the pixels.
-    const QSize size = reader.size();
-    if (!size.isValid() || ImageBounds::pixelsToDecode(bytes, size) > maxDecodedPixels)
-        return {};
-    if (size.width() > keptSide && size.height() > keptSide)
-        reader.setScaledSize(size.scaled(keptSide, keptSide, Qt::KeepAspectRatioByExpanding));
-    QImage image = reader.read();
-    // Some handlers decode more than their header reported (a GIF's logical screen), so the
-    // bound is checked again on what was decoded, and the reduction made if the reader's was not.
-    if (image.isNull() || qint64(image.width()) * image.height() > maxDecodedPixels)
-        return {};
-    if (image.width() > keptSide && image.height() > keptSide) {
-        const QSize kept = image.size().scaled(keptSide, keptSide, Qt::KeepAspectRatioByExpanding);
-        image = image.scaled(kept, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
-    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage image = ImageDecoder::decode(
+        bytes, { .largestSide = keptSide, .shape = ImageDecoder::Shape::MiddleSquare });
+    return image.isNull() ? image : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 void ArtworkThumb::showEvent(QShowEvent *event)
@@ -142,6 +123,7 @@ void ArtworkThumb::startLoad()
         .url = url,
         .cachePolicy = HttpSession::CachePolicy::ReturnCacheDataElseLoad,
         .idleTimeout = m_idleTimeout,
+        .deadline = deadline,
         .maxBodyBytes = maxBodyBytes,
     };
     m_session.get(request, this, [this, url](const HttpSession::Result &result) {
@@ -149,7 +131,12 @@ void ArtworkThumb::startLoad()
             finishLoad(url, {});
             return;
         }
-        if (result.body.size() < decodeOnWorkerFrom) {
+        const std::optional<ImageDecoder::Header> header = ImageDecoder::readHeader(result.body);
+        if (!header) {
+            finishLoad(url, {});
+            return;
+        }
+        if (header->decodesWithin(decodeHereUpTo) && result.body.size() <= decodeHereBodyUpTo) {
             finishLoad(url, decode(result.body));
             return;
         }

@@ -23,9 +23,9 @@ public:
     static constexpr qreal cornerRadius = 6;
     static constexpr qint64 maxBodyBytes = 16 * 1024 * 1024;
     static constexpr std::chrono::milliseconds defaultIdleTimeout = std::chrono::seconds(10);
-    // Decoding refuses images with more pixels than this (64 MiB at four bytes a pixel).
-    static constexpr qint64 maxDecodedPixels = 16 * 1024 * 1024;
-    // Decoded images are kept at most this large on each side, enough for a scale factor of 4.
+    // As for the now-playing cover: a 1 MB image arrives in 22 s at 384 kbit/s.
+    static constexpr std::chrono::milliseconds deadline = std::chrono::seconds(30);
+    // Decoded images are kept square and at most this large, enough for a scale factor of 4.
     static constexpr int keptSide = 4 * side;
 
     enum class Phase {
@@ -40,14 +40,15 @@ public:
 
     std::optional<QUrl> url() const { return m_url; }
     Phase phase() const { return m_phase; }
-    // The decoded image, at most keptSide on its shorter side; null unless Loaded.
+    // The decoded image's middle square, at most keptSide a side; null unless Loaded.
     QImage image() const { return m_image; }
 
     // Takes effect for a load not yet started.
     void setIdleTimeout(std::chrono::milliseconds timeout) { m_idleTimeout = timeout; }
 
-    // The image in `bytes`, reduced to cover keptSide x keptSide; null when it is not an image,
-    // is larger than maxDecodedPixels or does not decode. Safe on any thread.
+    // The middle square of the image in `bytes`, at most keptSide a side; null when it is not a
+    // cover image, would decode past ImageDecoder::maxDecodedBytes or does not decode. Safe on
+    // any thread.
     static QImage decode(const QByteArray &bytes);
 
     QSize sizeHint() const override { return { side, side }; }

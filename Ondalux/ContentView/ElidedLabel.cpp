@@ -7,6 +7,8 @@
 namespace {
 
 constexpr QChar ellipsis(0x2026);
+// Laid out of the text at most, per line shown: more than the widest window fits.
+constexpr qsizetype laidOutPerLine = 1000;
 
 QStringList paragraphsOf(const QString &text)
 {
@@ -79,12 +81,15 @@ const ElidedLabel::Layout &ElidedLabel::linesFor(int width) const
     m_layout = Layout{ .width = width };
     const QFontMetrics metrics = fontMetrics();
     const int lineWidth = qMax(1, width);
-    const QStringList paragraphs = paragraphsOf(m_text);
+    // A huge text costs no more than what the lines can show.
+    const qsizetype laidOut = laidOutPerLine * m_maxLines;
+    const bool cut = m_text.size() > laidOut;
+    const QStringList paragraphs = paragraphsOf(cut ? m_text.left(laidOut) : m_text);
     for (qsizetype p = 0; p < paragraphs.size(); ++p) {
         const QString &paragraph = paragraphs.at(p);
         const QList<LineRange> ranges = wrap(paragraph, font(), lineWidth);
         for (qsizetype r = 0; r < ranges.size(); ++r) {
-            const bool more = r + 1 < ranges.size() || p + 1 < paragraphs.size();
+            const bool more = r + 1 < ranges.size() || p + 1 < paragraphs.size() || cut;
             if (m_layout.lines.size() == m_maxLines - 1 && more) {
                 // The last line we may show, with text still to come: cut it here.
                 const QString rest = paragraph.mid(ranges.at(r).start);
@@ -127,7 +132,7 @@ QSize ElidedLabel::sizeHint() const
 {
     const QFontMetrics metrics = fontMetrics();
     int widest = 0;
-    for (const QString &paragraph : paragraphsOf(m_text))
+    for (const QString &paragraph : paragraphsOf(m_text.left(laidOutPerLine * m_maxLines)))
         widest = qMax(widest, metrics.horizontalAdvance(paragraph));
     // Wide enough for the text on one line per paragraph, never absurdly so.
     const int width = qMin(widest + 1, metrics.averageCharWidth() * 80);

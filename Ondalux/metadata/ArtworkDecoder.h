@@ -6,11 +6,13 @@
 // Turns downloaded bytes into a cover image. Safe to call on any thread.
 namespace ArtworkDecoder {
 
-// An image that would take more memory than this once decoded counts as no image.
-inline constexpr qint64 maxDecodedBytes = 64 * 1024 * 1024;
+// Covers are kept at most this large on each side: the window draws them 240 points wide at up
+// to four pixels a point, and the media panel's file is no larger.
+inline constexpr int largestSide = 1024;
 
-// The image in `bytes` (PNG, JPEG, GIF, WebP or BMP, told by content), or a null image when the
-// bytes are not one of those or would decode past maxDecodedBytes.
+// The whole picture in `bytes` (PNG, JPEG, GIF, WebP or BMP, told by content), reduced to fit
+// largestSide x largestSide; a null image when the bytes are not one of those or would decode
+// past ImageDecoder::maxDecodedBytes.
 QImage decode(const QByteArray &bytes);
 
 } // namespace ArtworkDecoder

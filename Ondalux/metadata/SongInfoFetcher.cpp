@@ -15,8 +15,12 @@ Q_LOGGING_CATEGORY(lcMetadata, "ondalux.metadata", QtWarningMsg)
 namespace {
 
 constexpr auto songInfoIdleTimeout = 8s;
+// Song info is a few kilobytes; even its 1 MiB bound arrives in 9 s at 1 Mbit/s.
+constexpr auto songInfoDeadline = 15s;
 constexpr qint64 maxSongInfoBytes = 1024 * 1024;
 constexpr auto artworkIdleTimeout = 10s;
+// A 1 MB cover arrives in 22 s at 384 kbit/s.
+constexpr auto artworkDeadline = 30s;
 constexpr qint64 maxArtworkBytes = 16 * 1024 * 1024;
 
 } // namespace
@@ -43,6 +47,7 @@ void SongInfoFetcher::fetchSongInfo(const Station &station)
     m_session.get({ .url = station.nowPlayingJSON(),
                     .cachePolicy = HttpSession::CachePolicy::ReloadIgnoringLocalCache,
                     .idleTimeout = songInfoIdleTimeout,
+                    .deadline = songInfoDeadline,
                     .maxBodyBytes = maxSongInfoBytes },
                   this, [this, station, serial](const HttpSession::Result &result) {
                       // Any status will do: only the body says whether it is song info.
@@ -85,6 +90,7 @@ void SongInfoFetcher::fetchArtwork(const QUrl &url, const QUuid &station, quint6
     m_session.get({ .url = url,
                     .cachePolicy = HttpSession::CachePolicy::ReturnCacheDataElseLoad,
                     .idleTimeout = artworkIdleTimeout,
+                    .deadline = artworkDeadline,
                     .maxBodyBytes = maxArtworkBytes },
                   this, [this, url, station, serial](const HttpSession::Result &result) {
                       // Any body may be an image; an error page will not decode.

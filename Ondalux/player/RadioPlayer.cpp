@@ -8,9 +8,26 @@
 #include "RemoteCommandCenter.h"
 
 #include <QCoreApplication>
+#include <QTextBoundaryFinder>
 
 #include <atomic>
 #include <cstdio>
+
+namespace {
+
+// `text` cut at a character boundary, with an ellipsis, when longer than `length`.
+QString clipped(const QString &text, qsizetype length)
+{
+    if (text.size() <= length)
+        return text;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    graphemes.setPosition(length - 1);
+    if (!graphemes.isAtBoundary())
+        graphemes.toPreviousBoundary();
+    return text.left(std::max<qsizetype>(graphemes.position(), 0)) + QChar(0x2026);
+}
+
+} // namespace
 
 RadioPlayer::RadioPlayer(StreamPlayer &player, NowPlayingInfoCenter &nowPlayingInfoCenter,
                          HttpSession &session, QObject *parent)
@@ -204,7 +221,8 @@ void RadioPlayer::metadataOutput(const QList<TimedMetadataGroup> &groups)
 
 void RadioPlayer::applyTrackText(const QString &text)
 {
-    setNowPlaying(text);
+    // The station decides the length; the label lays it out on every pass.
+    setNowPlaying(clipped(text, maxNowPlayingLength));
     refreshNowPlayingInfo();
 }
 

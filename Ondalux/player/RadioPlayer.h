@@ -29,6 +29,9 @@ class RadioPlayer : public QObject
 public:
     using Payload = SongInfoPayload;
 
+    // The track's text is shown and published at most this long, an ellipsis ending a cut one.
+    static constexpr qsizetype maxNowPlayingLength = 500;
+
     // The messages the transport sends to the audio player.
     enum class Transport { Play, Pause };
     Q_ENUM(Transport)

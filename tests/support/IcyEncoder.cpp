@@ -45,7 +45,7 @@ QByteArray IcyEncoder::encode(QByteArrayView audio)
 
 QByteArray IcyEncoder::nextBlock()
 {
-    if (!m_title || m_title == m_announced)
+    if (!m_title || (m_title == m_announced && !m_repeating))
         return QByteArray(1, '\0');
     m_announced = m_title;
     return metadataBlock(*m_title);

@@ -8,7 +8,7 @@
 
 // The SHOUTcast/Icecast "ICY" metadata framing of one listener's stream: after every metaInt
 // audio bytes comes a length byte L and L*16 bytes of "StreamTitle='...';StreamUrl='';" padded
-// with NUL bytes. L is 0 while the title is the one this encoder last announced.
+// with NUL bytes. L is 0 while the title is the one this encoder last announced, unless it repeats.
 class IcyEncoder
 {
 public:
@@ -19,6 +19,8 @@ public:
 
     // Announced in the next block unless it is the title that block's predecessor carried.
     void setTitle(const QString &title);
+    // Every block carries the title, the same one again too.
+    void setRepeating(bool repeating) { m_repeating = repeating; }
 
     // `audio` with the blocks due inside it; successive calls continue one stream, so chunks may
     // end anywhere.
@@ -35,4 +37,5 @@ private:
     int m_untilBlock;
     std::optional<QString> m_title;
     std::optional<QString> m_announced;
+    bool m_repeating = false;
 };

@@ -5,6 +5,8 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <zlib.h>
+
 namespace TestFixtures {
 
 QString path(const QString &name)
@@ -38,6 +40,57 @@ QByteArray png(const QSize &size, const QColor &color)
     QImage image(size, QImage::Format_RGB32);
     image.fill(color);
     return png(image);
+}
+
+namespace {
+
+void appendChunk(QByteArray &png, const char *type, QByteArrayView data)
+{
+    char word[4];
+    qToBigEndian<quint32>(static_cast<quint32>(data.size()), word);
+    png.append(word, 4);
+    const qsizetype start = png.size();
+    png.append(type, 4).append(data);
+    const QByteArrayView typed = QByteArrayView(png).sliced(start);
+    qToBigEndian<quint32>(
+        static_cast<quint32>(crc32(0, reinterpret_cast<const Bytef *>(typed.data()),
+                                   static_cast<uInt>(typed.size()))),
+        word);
+    png.append(word, 4);
+}
+
+} // namespace
+
+QByteArray pngFilled(const QSize &size, int bitDepth)
+{
+    QByteArray header(13, '\0');
+    qToBigEndian<quint32>(size.width(), header.data());
+    qToBigEndian<quint32>(size.height(), header.data() + 4);
+    header[8] = static_cast<char>(bitDepth);
+    header[9] = 2; // RGB
+    QByteArray row(1 + qsizetype(size.width()) * 3 * bitDepth / 8, '\x60');
+    row[0] = 0; // no filter
+    QByteArray data;
+    z_stream stream = {};
+    deflateInit(&stream, Z_BEST_COMPRESSION);
+    char out[64 * 1024];
+    for (int y = 0; y < size.height(); ++y) {
+        stream.next_in = reinterpret_cast<Bytef *>(row.data());
+        stream.avail_in = static_cast<uInt>(row.size());
+        const int flush = y + 1 == size.height() ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            stream.next_out = reinterpret_cast<Bytef *>(out);
+            stream.avail_out = sizeof out;
+            deflate(&stream, flush);
+            data.append(out, qsizetype(sizeof out) - stream.avail_out);
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    QByteArray png("\x89PNG\r\n\x1a\n");
+    appendChunk(png, "IHDR", header);
+    appendChunk(png, "IDAT", data);
+    appendChunk(png, "IEND", {});
+    return png;
 }
 
 QByteArray pngDeclaring(const QSize &size)

@@ -513,6 +513,7 @@ void TestHttpServer::startStream(QTcpSocket *socket, const QString &path, const 
         + "\r\nCache-Control: no-cache\r\n";
     if (request.header("Icy-MetaData") == "1" && options.metaInt > 0) {
         connection.icy.emplace(options.metaInt);
+        connection.icy->setRepeating(options.repeatTitle);
         if (route.title)
             connection.icy->setTitle(*route.title);
         head += "icy-metaint: " + QByteArray::number(options.metaInt) + "\r\n";

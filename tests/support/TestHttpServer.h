@@ -88,6 +88,7 @@ public:
         int bytesPerSecond = 16000;
         std::chrono::milliseconds burst{ 0 }; // this much audio goes out at once on connect
         int metaInt = 16000; // 0: no ICY metadata, even for listeners that ask
+        bool repeatTitle = false; // every metadata block carries the title, as some servers do
         QByteArray contentType = "audio/mpeg";
         QByteArray name = "Test Radio";
     };

@@ -1,0 +1,143 @@
+#include "ImageDecoder.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ImageDecoder {
+
+namespace {
+
+// A shape far from square is reduced whole before its middle is taken, so a decoder that reduces
+// as it reads never holds more than this many times the pixels kept.
+constexpr double reducedPixelsPerKept = 16;
+
+bool isAllowed(const QByteArray &format)
+{
+    // Cover art comes in a few raster formats; vector and exotic formats are never parsed.
+    static const QList<QByteArray> formats = { "png", "jpeg", "gif", "webp", "bmp" };
+    return formats.contains(format);
+}
+
+// A GIF's decoder fills its whole logical screen, which the header may make far larger than the
+// image the reader reports.
+qint64 pixelsToDecode(const QByteArray &bytes, QSize reported)
+{
+    const qint64 pixels = qint64(reported.width()) * reported.height();
+    // "GIF87a" or "GIF89a", then the screen's width and height, little-endian.
+    if (bytes.size() < 10 || !bytes.startsWith("GIF8"))
+        return pixels;
+    const auto word = [&bytes](int at) {
+        return qint64(quint8(bytes[at])) | qint64(quint8(bytes[at + 1])) << 8;
+    };
+    return std::max(pixels, word(6) * word(8));
+}
+
+std::optional<Header> headerOf(QImageReader &reader, const QByteArray &bytes)
+{
+    Header header;
+    header.format = reader.format();
+    if (!isAllowed(header.format))
+        return std::nullopt;
+    header.size = reader.size();
+    if (header.size.isEmpty())
+        return std::nullopt;
+    header.pixels = pixelsToDecode(bytes, header.size);
+    // Reducing works at four bytes a pixel or more, whatever the stored depth; GIF and WebP
+    // readers name no format before decoding, and decode to 32 bits.
+    const QImage::Format format = reader.imageFormat();
+    if (format != QImage::Format_Invalid)
+        header.bitsPerPixel = std::max<int>(32, QImage::toPixelFormat(format).bitsPerPixel());
+    return header;
+}
+
+// The size to have the reader produce: what `bounds` keep, or, for a shape far from square, the
+// whole reduced further; the reader may do it as it decodes, with less memory.
+QSize reducedSize(QSize size, const Bounds &bounds)
+{
+    const double side = bounds.largestSide;
+    const double width = size.width();
+    const double height = size.height();
+    double factor = 1;
+    if (bounds.shape == Shape::Whole) {
+        factor = std::min(1.0, side / std::max(width, height));
+    } else {
+        factor = std::min(1.0, side / std::min(width, height));
+        const double budget = reducedPixelsPerKept * side * side;
+        const double pixels = width * factor * height * factor;
+        if (pixels > budget)
+            factor *= std::sqrt(budget / pixels);
+    }
+    if (factor >= 1)
+        return size;
+    return { std::max(1, qRound(width * factor)), std::max(1, qRound(height * factor)) };
+}
+
+// Some handlers decode other sizes than their header reported (a GIF's logical screen), so the
+// bounds are applied again to what was decoded.
+QImage kept(QImage image, const Bounds &bounds)
+{
+    const int side = bounds.largestSide;
+    if (bounds.shape == Shape::MiddleSquare) {
+        const int square = std::min(image.width(), image.height());
+        if (image.width() != image.height())
+            image = image.copy((image.width() - square) / 2, (image.height() - square) / 2, square,
+                               square);
+        if (square > side)
+            image = image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    } else if (image.width() > side || image.height() > side) {
+        image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    if (image.depth() > 32) {
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                              : QImage::Format_RGB32);
+    }
+    return image;
+}
+
+} // namespace
+
+bool Header::decodesWithin(qint64 bytes) const
+{
+    // Divided, not multiplied, so no header can make the arithmetic overflow.
+    return pixels <= bytes / (bitsPerPixel / 8);
+}
+
+std::optional<Header> readHeader(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    return headerOf(reader, bytes);
+}
+
+QImage decode(const QByteArray &bytes, const Bounds &bounds)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return {};
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true);
+    // Decided on the header, before anything is allocated for the pixels.
+    const std::optional<Header> header = headerOf(reader, bytes);
+    if (!header || !header->decodesWithin(maxDecodedBytes))
+        return {};
+    // A square box, so the reduction is the same whichever way the picture is turned.
+    const QSize reduced = reducedSize(header->size, bounds);
+    if (reduced != header->size)
+        reader.setScaledSize(reduced);
+    QImage image = reader.read();
+    if (image.isNull() || image.sizeInBytes() > maxDecodedBytes)
+        return {};
+    return kept(std::move(image), bounds);
+}
+
+} // namespace ImageDecoder
