@@ -6,6 +6,7 @@ a player's audio counts from the first block of it that is audible there.
 """
 
 import audioop
+import bisect
 import json
 import os
 import re
@@ -99,9 +100,9 @@ class Monitor:
     def first(self, after, test=lambda peak, pitch: peak >= AUDIBLE, timeout=15.0, blocks=1):
         """Start time of the first run of `blocks` blocks after `after` that pass `test`."""
         deadline = time.monotonic() + timeout
-        index = 0
         run = []
         with self.cond:
+            index = self.index(after)
             while True:
                 while index < len(self.blocks):
                     start, peak, pitch = self.blocks[index]
@@ -114,11 +115,16 @@ class Monitor:
                     return None
                 self.cond.wait(remaining)
 
+    def index(self, after):
+        """The first block starting at or after `after`; a long round holds 300,000 blocks,
+        too many to scan on every look."""
+        return bisect.bisect_left(self.blocks, after, key=lambda block: block[0])
+
     def wait_silent(self, seconds=0.3, timeout=10.0):
         start = time.monotonic()
         while time.monotonic() - start < timeout:
             with self.cond:
-                recent = [b for b in self.blocks if b[0] >= time.monotonic() - seconds]
+                recent = self.blocks[self.index(time.monotonic() - seconds):]
             if len(recent) >= seconds * 1000 / BLOCK_MS * 0.8 and all(
                     b[1] < AUDIBLE for b in recent):
                 return
@@ -126,7 +132,7 @@ class Monitor:
 
     def since(self, after):
         with self.cond:
-            return [b for b in self.blocks if b[0] >= after]
+            return self.blocks[self.index(after):]
 
 
 def pulse_pid():
