@@ -308,6 +308,39 @@ class Icecast:
             stop(proc)
 
 
+class PortCut:
+    """A TCP forwarder from `port` to Icecast's TLS port. cut() drops every connection and the
+    port for a while, as an outage between listener and server does, while Icecast and its feed
+    go on: the listener comes back to a stream in progress and joins it at any byte."""
+
+    def __init__(self, port, target):
+        self.port, self.target = port, target
+        self.open()
+
+    def open(self):
+        self.proc = subprocess.Popen(
+            ['socat', f'TCP-LISTEN:{self.port},bind=127.0.0.1,reuseaddr,fork,backlog=64',
+             f'TCP:127.0.0.1:{self.target}'],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        for _ in range(200):
+            with open('/proc/net/tcp') as f:  # listening, without a connection of our own
+                if any(row.split()[1].endswith(f':{self.port:04X}') and row.split()[3] == '0A'
+                       for row in f.readlines()[1:]):
+                    return
+            time.sleep(0.01)
+        raise SystemExit('compare: the forwarder did not start')
+
+    def cut(self, seconds):
+        os.killpg(self.proc.pid, signal.SIGKILL)  # its children hold the connections
+        self.proc.wait()
+        time.sleep(seconds)
+        self.open()
+
+    def close(self):
+        os.killpg(self.proc.pid, signal.SIGKILL)
+        self.proc.wait()
+
+
 # ---------------------------------------------------------------------------------------------
 # Players
 
@@ -353,18 +386,25 @@ def share_sound_server():
     os.chmod(SHARED_SOUND, 0o777)
 
 
+class Died(Exception):
+    pass
+
+
 class Ondalux:
     """The demo program, with its window on the private display, driven over MPRIS."""
 
-    def __init__(self):
+    def __init__(self, env=None, stderr=subprocess.DEVNULL):
         # BENCH_WRAP runs it under a profiler, for example "heaptrack -o /tmp/ondalux".
         self.proc = subprocess.Popen(os.environ.get('BENCH_WRAP', '').split() + [APP],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                     stdout=subprocess.DEVNULL, stderr=stderr,
+                                     env=dict(os.environ, **(env or {})))
         for _ in range(400):
             if 'true' in dbus_send('--dest=org.freedesktop.DBus', '/org/freedesktop/DBus',
                                    'org.freedesktop.DBus.NameHasOwner', f'string:{MPRIS}',
                                    reply=True).stdout:
                 break
+            if self.proc.poll() is not None:
+                raise Died(self.proc.returncode)
             time.sleep(0.025)
         else:
             raise SystemExit('compare: Ondalux did not appear on the bus')
@@ -613,6 +653,215 @@ def soak(changes, sample_every=50):
     station.close()
     return samples
 
+# Cold starts and recoveries on Icecast's music mount. A start joins the live stream at any
+# byte, so the type finders see it from the middle of a frame.
+
+STARTS_DIR = os.path.join(ROOT, 'build', 'bench-compare', 'starts')  # faulty starts' logs
+
+
+class Start:
+    """One player's outcome: played, silent (alive, nothing heard), crashed (a signal ended it)
+    or ended (it exited by itself)."""
+
+    def __init__(self, name, outcome, seconds=None, code=None, plugins=(), quit_code=None):
+        self.name, self.outcome, self.seconds, self.code = name, outcome, seconds, code
+        self.plugins, self.quit_code = set(plugins), quit_code
+
+
+def await_audio(monitor, proc, after, until, blocks=1):
+    """Start of the first audible run after `after`, or None once `until` passes or proc ends."""
+    while True:
+        heard = monitor.first(after, timeout=max(0.0, min(0.25, until - time.monotonic())),
+                              blocks=blocks)
+        if heard is not None or proc.poll() is not None or time.monotonic() >= until:
+            return heard
+
+
+def signal_name(code):
+    return signal.Signals(-code).name if code is not None and code < 0 else f'exit {code}'
+
+
+def plugins_loaded(path):
+    """The plugins GStreamer loaded, from its GST_PLUGIN_LOADING log."""
+    try:
+        with open(path, errors='replace') as f:
+            return set(re.findall(r'plugin "[^"]*/libgst([^"/]*)\.so" loaded', f.read()))
+    except OSError:
+        return set()
+
+
+def traced(tag):
+    """Environment and log paths for a player whose plugin loading is logged."""
+    base = os.path.join(RUN_DIR, 'starts', tag)
+    os.makedirs(os.path.dirname(base), exist_ok=True)
+    env = {'GST_DEBUG': 'GST_PLUGIN_LOADING:4', 'GST_DEBUG_NO_COLOR': '1',
+           'GST_DEBUG_FILE': base + '.gst'}
+    return env, base
+
+
+def keep_logs(base, why):
+    os.makedirs(STARTS_DIR, exist_ok=True)
+    for suffix in ('.gst', '.err'):
+        if os.path.exists(base + suffix):
+            shutil.copy(base + suffix, os.path.join(STARTS_DIR, os.path.basename(base) + '-' + why
+                                                    + suffix))
+
+
+def start_ondalux(monitor, tag, timeout):
+    env, base = traced(tag)
+    monitor.wait_silent()
+    with open(base + '.err', 'w') as err:
+        try:
+            player = Ondalux(env=env, stderr=err)
+        except Died as died:
+            keep_logs(base, 'crashed')
+            return Start('ondalux', 'crashed', code=died.args[0], plugins=plugins_loaded(base + '.gst'))
+        start = time.monotonic()
+        player.play()
+        heard = await_audio(monitor, player.proc, start, start + timeout)
+        code = player.proc.poll()  # ended before it was asked to
+        player.close()
+    result = Start('ondalux', 'played' if heard is not None and code is None else
+                   'silent' if code is None else 'crashed' if code < 0 else 'ended',
+                   seconds=None if heard is None else heard - start, code=code,
+                   plugins=plugins_loaded(base + '.gst'),
+                   quit_code=player.proc.returncode if code is None else None)
+    if result.outcome != 'played' or result.seconds > 2 or result.quit_code != 0:
+        keep_logs(base, result.outcome)
+    return result
+
+
+def start_peer(monitor, name, url, tag, timeout):
+    env, base = traced(tag)
+    monitor.wait_silent()
+    start = time.monotonic()
+    proc = subprocess.Popen(peer_command(name, url), stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, env=dict(os.environ, **env))
+    heard = await_audio(monitor, proc, start, start + timeout)
+    code = proc.poll()
+    stop(proc)
+    return Start(name, 'played' if heard is not None and code is None else
+                 'silent' if code is None else 'crashed' if code < 0 else 'ended',
+                 seconds=None if heard is None else heard - start, code=code,
+                 plugins=plugins_loaded(base + '.gst'))
+
+
+def tally(results, played='played'):
+    counts = {outcome: sum(r.outcome == outcome for r in results)
+              for outcome in ('played', 'silent', 'crashed', 'ended')}
+    text = ', '.join(f"{n} {played if outcome == 'played' else outcome}"
+                     for outcome, n in counts.items() if n or outcome != 'ended')
+    codes = sorted({signal_name(r.code) for r in results if r.outcome in ('crashed', 'ended')})
+    return text + (f" ({', '.join(codes)})" if codes else '')
+
+
+def cold_starts(monitor, url, count, peer_count, timeout=10.0):
+    """`count` starts of Ondalux and `peer_count` of each peer, in blocks so that every player
+    meets the same hours of the machine."""
+    peers = [name for name in PLAYERS if name != 'ondalux']
+    blocks = max(1, peer_count)
+    results = []
+    for block in range(blocks):
+        for _ in range(count * (block + 1) // blocks - count * block // blocks):
+            results.append(start_ondalux(monitor, f'ondalux-{len(results):03d}', timeout))
+        if peer_count:
+            for name in peers[block % len(peers):] + peers[:block % len(peers)]:
+                results.append(start_peer(monitor, name, url, f'{name}-{block:02d}', timeout))
+        ours = [r for r in results if r.name == 'ondalux']
+        log(f'  starts: block {block + 1}/{blocks}, ondalux {len(ours)}: {tally(ours)}')
+    return results
+
+
+def recoveries(monitor, cut, count, seconds=3.0, timeout=15.0):
+    """Ondalux plays; the port is dropped for `seconds`; the time from its return to audio
+    heard again, or what became of the player."""
+    results = []
+    player, base, instances = None, None, 0
+    while len(results) < count:
+        if player is None:
+            env, base = traced(f'recovery-{instances:02d}')
+            instances += 1
+            monitor.wait_silent()
+            err = open(base + '.err', 'w')
+            try:
+                player = Ondalux(env=env, stderr=err)
+            except Died:
+                keep_logs(base, 'crashed-at-launch')
+                player = None
+                continue
+            finally:
+                err.close()
+            start = time.monotonic()
+            player.play()
+            if await_audio(monitor, player.proc, start, start + 10) is None:
+                keep_logs(base, 'no-first-audio')
+                player.close()
+                player = None
+                continue
+        time.sleep(2)  # its buffer full
+        cut_at = time.monotonic()
+        cut.cut(seconds)
+        back = time.monotonic()
+        until = back + timeout
+        # What was buffered plays on for a moment; then the gap, then the new connection.
+        gap = monitor.first(cut_at, lambda peak, pitch: peak < AUDIBLE,
+                            timeout=until - time.monotonic(), blocks=4)
+        heard = None
+        if gap is not None:
+            heard = await_audio(monitor, player.proc, max(gap, back), until, blocks=20)
+        code = player.proc.poll()
+        if code is not None:
+            results.append(Start('ondalux', 'crashed' if code < 0 else 'ended', code=code))
+        elif gap is None:  # never heard to stop
+            results.append(Start('ondalux', 'played', seconds=0.0))
+        elif heard is None:
+            results.append(Start('ondalux', 'silent'))
+        else:
+            results.append(Start('ondalux', 'played', seconds=heard - back))
+        if results[-1].outcome != 'played':
+            player.close()
+            results[-1].plugins = plugins_loaded(base + '.gst')
+            keep_logs(base, f'recovery-{len(results) - 1:02d}-{results[-1].outcome}')
+            player = None
+        if len(results) % 10 == 0:
+            log(f"  recoveries: {len(results)}/{count}: {tally(results, 'recovered')}")
+    if player is not None:
+        player.close()
+    return results
+
+
+def report_starts(results, recovered):
+    print('\nstarts: launch, then Play (peers: process start), Icecast 2.4 MP3 mount (HTTPS),'
+          ' music; audio within 10 s')
+    names = ['ondalux'] + [name for name in PLAYERS if name != 'ondalux']
+    usual = set().union(*[r.plugins for r in results if r.outcome == 'played'
+                          and r.seconds <= 2] or [set()])
+    for name in names:
+        mine = [r for r in results if r.name == name]
+        if not mine:
+            continue
+        times = [r.seconds for r in mine if r.outcome == 'played']
+        late = sum(t > 2 for t in times)
+        print(f'  {name}: {len(mine)} starts: {tally(mine)}'
+              + (f'; {late} played after more than 2 s' if late else ''))
+        print(f"    {line('first audio', times)}")
+        odd = {}
+        for r in mine:
+            for plugin in r.plugins - usual:
+                odd[plugin] = odd.get(plugin, 0) + 1
+        if odd:
+            print('    plugins loaded beyond those of a normal start: '
+                  + ', '.join(f'{p} ({n})' for p, n in sorted(odd.items())))
+        quits = [signal_name(r.quit_code) for r in mine if r.quit_code not in (None, 0)]
+        if quits:
+            print(f"    asked to quit, ended with: {', '.join(quits)}")
+    if recovered:
+        print('\nrecoveries: the port dropped for 3 s while Ondalux plays, audio within 15 s')
+        print(f"  ondalux: {len(recovered)} cuts: {tally(recovered, 'recovered')}")
+        print('    ' + line('port back to audio',
+                            [r.seconds for r in recovered if r.outcome == 'played']))
+    sys.stdout.flush()
+
 
 def main(what):
     share_sound_server()
@@ -659,6 +908,22 @@ def main(what):
         if 'switch' in what:
             print('\nstation switch, key press to the other mount heard (Icecast)')
             print('  ' + line('ondalux', station_switch(monitor, RUNS)))
+        icecast.close()
+        station.close()
+
+    if 'starts' in what:
+        shutil.rmtree(STARTS_DIR, ignore_errors=True)
+        station = DemoStation(stream_port=0)  # the song info hosts
+        icecast = Icecast(port=8442, feed='music')
+        cut = PortCut(8443, 8442)
+        began = time.monotonic()
+        results = cold_starts(monitor, demo_url, int(os.environ.get('BENCH_STARTS', '200')),
+                              int(os.environ.get('BENCH_PEER_STARTS', '20')))
+        recovered = recoveries(monitor, cut, int(os.environ.get('BENCH_RECOVERIES', '50')))
+        report_starts(results, recovered)
+        print(f'  ({(time.monotonic() - began) / 60:.1f} minutes; logs of odd starts in'
+              f' {os.path.relpath(STARTS_DIR, ROOT)})', flush=True)
+        cut.close()
         icecast.close()
         station.close()
 
