@@ -7,6 +7,7 @@ a player's audio counts from the first block of it that is audible there.
 
 import audioop
 import bisect
+import collections
 import json
 import os
 import re
@@ -763,7 +764,8 @@ def cold_starts(monitor, url, count, peer_count, timeout=10.0):
     results = []
     for block in range(blocks):
         for _ in range(count * (block + 1) // blocks - count * block // blocks):
-            results.append(start_ondalux(monitor, f'ondalux-{len(results):03d}', timeout))
+            ours = sum(r.name == 'ondalux' for r in results)
+            results.append(start_ondalux(monitor, f'ondalux-{ours:03d}', timeout))
         if peer_count:
             for name in peers[block % len(peers):] + peers[:block % len(peers)]:
                 results.append(start_peer(monitor, name, url, f'{name}-{block:02d}', timeout))
@@ -779,7 +781,7 @@ def recoveries(monitor, cut, count, seconds=3.0, timeout=15.0):
     player, base, instances = None, None, 0
     while len(results) < count:
         if player is None:
-            env, base = traced(f'recovery-{instances:02d}')
+            env, base = traced(f'recovering-{instances:02d}')
             instances += 1
             monitor.wait_silent()
             err = open(base + '.err', 'w')
@@ -821,7 +823,7 @@ def recoveries(monitor, cut, count, seconds=3.0, timeout=15.0):
         if results[-1].outcome != 'played':
             player.close()
             results[-1].plugins = plugins_loaded(base + '.gst')
-            keep_logs(base, f'recovery-{len(results) - 1:02d}-{results[-1].outcome}')
+            keep_logs(base, f'cut-{len(results) - 1:02d}-{results[-1].outcome}')
             player = None
         if len(results) % 10 == 0:
             log(f"  recoveries: {len(results)}/{count}: {tally(results, 'recovered')}")
@@ -830,12 +832,35 @@ def recoveries(monitor, cut, count, seconds=3.0, timeout=15.0):
     return results
 
 
+def usual_plugins(results):
+    """The plugins at least half of the starts that played within 2 s loaded."""
+    quick = [r for r in results if r.outcome == 'played' and r.seconds <= 2]
+    counts = collections.Counter(plugin for r in quick for plugin in r.plugins)
+    return {plugin for plugin, n in counts.items() if n * 2 >= len(quick)}
+
+
+def odd_plugins(results, usual):
+    """Per kind of start, the plugins loaded beyond the usual ones and by how many."""
+    groups = (('played within 2 s', lambda r: r.outcome == 'played' and r.seconds <= 2),
+              ('played later', lambda r: r.outcome == 'played' and r.seconds > 2),
+              ('silent', lambda r: r.outcome == 'silent'),
+              ('crashed', lambda r: r.outcome == 'crashed'),
+              ('ended', lambda r: r.outcome == 'ended'))
+    rows = []
+    for label, belongs in groups:
+        group = [r for r in results if belongs(r)]
+        counts = collections.Counter(plugin for r in group for plugin in r.plugins - usual)
+        if counts:
+            rows.append(f'{label} ({len(group)}): '
+                        + ', '.join(f'{plugin} {n}' for plugin, n in sorted(counts.items())))
+    return rows
+
+
 def report_starts(results, recovered):
     print('\nstarts: launch, then Play (peers: process start), Icecast 2.4 MP3 mount (HTTPS),'
           ' music; audio within 10 s')
     names = ['ondalux'] + [name for name in PLAYERS if name != 'ondalux']
-    usual = set().union(*[r.plugins for r in results if r.outcome == 'played'
-                          and r.seconds <= 2] or [set()])
+    ours = set()
     for name in names:
         mine = [r for r in results if r.name == name]
         if not mine:
@@ -845,13 +870,12 @@ def report_starts(results, recovered):
         print(f'  {name}: {len(mine)} starts: {tally(mine)}'
               + (f'; {late} played after more than 2 s' if late else ''))
         print(f"    {line('first audio', times)}")
-        odd = {}
-        for r in mine:
-            for plugin in r.plugins - usual:
-                odd[plugin] = odd.get(plugin, 0) + 1
-        if odd:
-            print('    plugins loaded beyond those of a normal start: '
-                  + ', '.join(f'{p} ({n})' for p, n in sorted(odd.items())))
+        usual = usual_plugins(mine)
+        if name == 'ondalux':
+            ours = usual
+            print(f"    plugins a usual start loads: {', '.join(sorted(usual))}")
+        for row in odd_plugins(mine, usual):
+            print(f'    plugins beyond the usual, {row}')
         quits = [signal_name(r.quit_code) for r in mine if r.quit_code not in (None, 0)]
         if quits:
             print(f"    asked to quit, ended with: {', '.join(quits)}")
@@ -860,6 +884,8 @@ def report_starts(results, recovered):
         print(f"  ondalux: {len(recovered)} cuts: {tally(recovered, 'recovered')}")
         print('    ' + line('port back to audio',
                             [r.seconds for r in recovered if r.outcome == 'played']))
+        for row in odd_plugins([r for r in recovered if r.outcome != 'played'], ours):
+            print(f'    plugins beyond a usual start, {row}')
     sys.stdout.flush()
 
 
