@@ -708,26 +708,33 @@ def keep_logs(base, why):
                                                     + suffix))
 
 
-def start_ondalux(monitor, tag, timeout):
+def launch(monitor, tag, timeout):
+    """Ondalux launched and sent Play: how that start went, the player (None if it died before
+    it could be sent Play) and its logs' path."""
     env, base = traced(tag)
     monitor.wait_silent()
     with open(base + '.err', 'w') as err:
         try:
             player = Ondalux(env=env, stderr=err)
         except Died as died:
-            keep_logs(base, 'crashed')
-            return Start('ondalux', 'crashed', code=died.args[0], plugins=plugins_loaded(base + '.gst'))
-        start = time.monotonic()
-        player.play()
-        heard = await_audio(monitor, player.proc, start, start + timeout)
-        code = player.proc.poll()  # ended before it was asked to
+            return Start('ondalux', 'crashed', code=died.args[0]), None, base
+    start = time.monotonic()
+    player.play()
+    heard = await_audio(monitor, player.proc, start, start + timeout)
+    code = player.proc.poll()  # ended before it was asked to
+    return (Start('ondalux', 'played' if heard is not None and code is None else
+                  'silent' if code is None else 'crashed' if code < 0 else 'ended',
+                  seconds=None if heard is None else heard - start, code=code), player, base)
+
+
+def start_ondalux(monitor, tag, timeout):
+    result, player, base = launch(monitor, tag, timeout)
+    if player is not None:
         player.close()
-    result = Start('ondalux', 'played' if heard is not None and code is None else
-                   'silent' if code is None else 'crashed' if code < 0 else 'ended',
-                   seconds=None if heard is None else heard - start, code=code,
-                   plugins=plugins_loaded(base + '.gst'),
-                   quit_code=player.proc.returncode if code is None else None)
-    if result.outcome != 'played' or result.seconds > 2 or result.quit_code != 0:
+        if result.code is None:
+            result.quit_code = player.proc.returncode
+    result.plugins = plugins_loaded(base + '.gst')
+    if result.outcome != 'played' or result.seconds > 2 or result.quit_code not in (None, 0):
         keep_logs(base, result.outcome)
     return result
 
@@ -777,27 +784,17 @@ def cold_starts(monitor, url, count, peer_count, timeout=10.0):
 def recoveries(monitor, cut, count, seconds=3.0, timeout=15.0):
     """Ondalux plays; the port is dropped for `seconds`; the time from its return to audio
     heard again, or what became of the player."""
-    results = []
-    player, base, instances = None, None, 0
+    results, fresh = [], []  # the cuts, and the starts of the players cut
+    player, base = None, None
     while len(results) < count:
         if player is None:
-            env, base = traced(f'recovering-{instances:02d}')
-            instances += 1
-            monitor.wait_silent()
-            err = open(base + '.err', 'w')
-            try:
-                player = Ondalux(env=env, stderr=err)
-            except Died:
-                keep_logs(base, 'crashed-at-launch')
-                player = None
-                continue
-            finally:
-                err.close()
-            start = time.monotonic()
-            player.play()
-            if await_audio(monitor, player.proc, start, start + 10) is None:
-                keep_logs(base, 'no-first-audio')
-                player.close()
+            start, player, base = launch(monitor, f'recovering-{len(fresh):02d}', 10)
+            fresh.append(start)
+            if start.outcome != 'played':
+                if player is not None:
+                    player.close()
+                start.plugins = plugins_loaded(base + '.gst')
+                keep_logs(base, f'start-{start.outcome}')
                 player = None
                 continue
         time.sleep(2)  # its buffer full
@@ -829,7 +826,7 @@ def recoveries(monitor, cut, count, seconds=3.0, timeout=15.0):
             log(f"  recoveries: {len(results)}/{count}: {tally(results, 'recovered')}")
     if player is not None:
         player.close()
-    return results
+    return results, fresh
 
 
 def usual_plugins(results):
@@ -856,7 +853,25 @@ def odd_plugins(results, usual):
     return rows
 
 
-def report_starts(results, recovered):
+def typefind_joins(url, joins):
+    """What GStreamer's type finding makes of the stream, joined `joins` times without a player:
+    the caps icydemux gives its first buffer."""
+    seen = collections.Counter()
+    for _ in range(joins):
+        try:
+            out = subprocess.run(
+                ['gst-launch-1.0', '-v', 'souphttpsrc', f'location={url}', 'iradio-mode=true', '!',
+                 'icydemux', '!', 'typefind', 'name=tf', '!', 'fakesink', 'num-buffers=3'],
+                capture_output=True, text=True, errors='replace', timeout=10).stdout
+        except subprocess.TimeoutExpired:
+            out = ''
+        caps = re.search(r'tf\.GstPad:src: caps = ([^,\s]+)', out)
+        seen[caps.group(1) if caps else 'nothing'] += 1
+        time.sleep(0.3)
+    return seen
+
+
+def report_starts(results, recovered, fresh):
     print('\nstarts: launch, then Play (peers: process start), Icecast 2.4 MP3 mount (HTTPS),'
           ' music; audio within 10 s')
     names = ['ondalux'] + [name for name in PLAYERS if name != 'ondalux']
@@ -885,6 +900,9 @@ def report_starts(results, recovered):
         print('    ' + line('port back to audio',
                             [r.seconds for r in recovered if r.outcome == 'played']))
         for row in odd_plugins([r for r in recovered if r.outcome != 'played'], ours):
+            print(f'    plugins beyond a usual start, {row}')
+        print(f'  players started for the cuts: {len(fresh)} starts: {tally(fresh)}')
+        for row in odd_plugins([r for r in fresh if r.outcome != 'played'], ours):
             print(f'    plugins beyond a usual start, {row}')
     sys.stdout.flush()
 
@@ -937,6 +955,14 @@ def main(what):
         icecast.close()
         station.close()
 
+    if 'typefind' in what:
+        icecast = Icecast(feed='music')
+        joins = int(os.environ.get('BENCH_JOINS', '60'))
+        print(f'\ntype found on joining the music mount {joins} times (HTTPS, no player)')
+        for caps, n in typefind_joins(demo_url, joins).most_common():
+            print(f'  {caps}: {n}', flush=True)
+        icecast.close()
+
     if 'starts' in what:
         shutil.rmtree(STARTS_DIR, ignore_errors=True)
         station = DemoStation(stream_port=0)  # the song info hosts
@@ -945,8 +971,8 @@ def main(what):
         began = time.monotonic()
         results = cold_starts(monitor, demo_url, int(os.environ.get('BENCH_STARTS', '200')),
                               int(os.environ.get('BENCH_PEER_STARTS', '20')))
-        recovered = recoveries(monitor, cut, int(os.environ.get('BENCH_RECOVERIES', '50')))
-        report_starts(results, recovered)
+        recovered, fresh = recoveries(monitor, cut, int(os.environ.get('BENCH_RECOVERIES', '50')))
+        report_starts(results, recovered, fresh)
         print(f'  ({(time.monotonic() - began) / 60:.1f} minutes; logs of odd starts in'
               f' {os.path.relpath(STARTS_DIR, ROOT)})', flush=True)
         cut.close()
