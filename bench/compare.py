@@ -717,7 +717,8 @@ def launch(monitor, tag, timeout):
         try:
             player = Ondalux(env=env, stderr=err)
         except Died as died:
-            return Start('ondalux', 'crashed', code=died.args[0]), None, base
+            code = died.args[0]
+            return Start('ondalux', 'crashed' if code < 0 else 'ended', code=code), None, base
     start = time.monotonic()
     player.play()
     heard = await_audio(monitor, player.proc, start, start + timeout)
