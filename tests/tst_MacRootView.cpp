@@ -1,6 +1,8 @@
+#include "AccessibilityProbe.h"
 #include "AirPlayRoutePicker.h"
 #include "FakeStreamPlayer.h"
 #include "HttpSession.h"
+#include "LastTenRow.h"
 #include "MacRootView.h"
 #include "ManualClock.h"
 #include "NowPlayingArtwork.h"
@@ -8,17 +10,19 @@
 #include "StationPicker.h"
 #include "TestFixtures.h"
 #include "TestHttpServer.h"
+#include "UrlCatcher.h"
 #include "ondalux2025App.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QListWidget>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
@@ -108,8 +112,28 @@ private:
             QCoreApplication::processEvents();
     }
 
+    // The window shown with its first list of ten in place.
+    bool showLoaded()
+    {
+        m_view->resize(1000, 900);
+        m_view->show();
+        return QTest::qWaitForWindowExposed(m_view.get()) && QTest::qWaitFor([this] {
+                   return m_view->findChildren<LastTenRow *>().size() == 10;
+               });
+    }
+
+    static QString focused() { return AccessibilityProbe::describe(QApplication::focusWidget()); }
+    static QString item(int i)
+    {
+        return u"ListItem 'A Artist %1, Song number %1, %2'"_s.arg(i).arg(1990 + i);
+    }
+
 private Q_SLOTS:
-    void initTestCase() { ondalux2025App::configure(); }
+    void initTestCase()
+    {
+        ondalux2025App::configure();
+        AccessibilityProbe::activate();
+    }
 
     void init()
     {
@@ -269,6 +293,45 @@ private Q_SLOTS:
         }
     }
 
+    // Tab visits rows and links in order, the arrows move between rows, Enter follows a link and
+    // Space still plays or pauses; a reload keeps the focus where it was.
+    void keyboard_reachesRowsAndLinks()
+    {
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(u"https"_s, &catcher, "open");
+        const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(u"https"_s); });
+        QVERIFY(showLoaded());
+        m_view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        m_view->findChild<QSlider *>()->setFocus(Qt::TabFocusReason);
+        QStringList visited;
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << focused();
+        }
+        const QString link = u"Link 'Open in Apple Music'"_s;
+        QCOMPARE(visited, (QStringList{ item(1), item(2), link, item(3) }));
+
+        const QList<std::pair<Qt::Key, QString>> keys{
+            { Qt::Key_Down, item(4) }, { Qt::Key_Up, item(3) },   { Qt::Key_End, item(10) },
+            { Qt::Key_Home, item(1) }, { Qt::Key_Down, item(2) }, { Qt::Key_Tab, link },
+        };
+        for (const auto &[key, expected] : keys) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            QCOMPARE(focused(), expected);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(catcher.opened, QList<QUrl>{ QUrl(u"https://store.example/2"_s) });
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(m_player->isPlaying());
+        QCOMPARE(catcher.opened.size(), 1);
+
+        QSignalSpy reloaded(&m_view->lastTenVM(), &LastTenViewModel::itemsChanged);
+        m_view->lastTenVM().load(m_view->current().lastTenJSON());
+        QVERIFY(reloaded.wait());
+        QCOMPARE(focused(), item(2));
+    }
+
     void volumeSlider_endsAreExact_andFollowsThePlayer()
     {
         auto *slider = m_view->findChild<QSlider *>();
@@ -307,8 +370,7 @@ private Q_SLOTS:
         m_view->resize(1000, 900);
         m_view->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-        auto *list = m_view->findChild<QListWidget *>();
-        QTRY_COMPARE(list->count(), 10);
+        QTRY_COMPARE(m_view->findChildren<LastTenRow *>().size(), 10);
         QDir().mkpath(u"screenshots"_s);
         QTest::qWait(300); // thumbnails
         QVERIFY(m_view->grab().save(u"screenshots/MacRootView-launch.png"_s));

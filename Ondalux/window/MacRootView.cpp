@@ -4,7 +4,7 @@
 #include "Assets.h"
 #include "ElidedLabel.h"
 #include "HttpSession.h"
-#include "LastTenRow.h"
+#include "LastTenList.h"
 #include "NowPlayingArtwork.h"
 #include "OutputDevices.h"
 #include "StationCatalogue.h"
@@ -15,7 +15,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
 #include <QSlider>
@@ -199,18 +198,9 @@ QWidget *MacRootView::buildLastTenSection()
     header->setContentsMargins(inset, inset, inset, 0);
     layout->addWidget(header);
 
-    m_lastTenList = new QListWidget(section);
+    m_lastTenList = new LastTenList(m_session, section);
     m_lastTenList->setAccessibleName(tr("Last 10"));
     m_lastTenList->setMinimumHeight(220);
-    m_lastTenList->setFrameShape(QFrame::NoFrame);
-    m_lastTenList->setSelectionMode(QAbstractItemView::NoSelection);
-    m_lastTenList->setFocusPolicy(Qt::NoFocus);
-    m_lastTenList->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    m_lastTenList->setSpacing(0);
-    m_lastTenList->setStyleSheet(
-        QStringLiteral("QListWidget { background: transparent; }"
-                       "QListWidget::item { border-bottom: 1px solid palette(midlight);"
-                       " padding: 0 16px; }"));
     layout->addWidget(m_lastTenList, 1);
     return section;
 }
@@ -298,14 +288,7 @@ void MacRootView::refreshControls()
 
 void MacRootView::rebuildRows()
 {
-    m_lastTenList->clear();
-    const QUrl base = m_lastTenVM->itemsSource();
-    for (const LastTenItem &item : m_lastTenVM->items()) {
-        auto *row = new LastTenRow(item, base, m_session);
-        auto *entry = new QListWidgetItem(m_lastTenList);
-        entry->setSizeHint(row->sizeHint());
-        m_lastTenList->setItemWidget(entry, row);
-    }
+    m_lastTenList->setItems(m_lastTenVM->items(), m_lastTenVM->itemsSource());
 }
 
 bool MacRootView::eventFilter(QObject *watched, QEvent *event)
