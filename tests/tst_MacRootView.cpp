@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSlider>
@@ -291,6 +292,40 @@ private Q_SLOTS:
             QTest::keyClick(target, Qt::Key_Space);
             QVERIFY(!m_player->isPlaying());
         }
+    }
+
+    void accessibleTree_afterALoadOfTen_data()
+    {
+        QTest::addColumn<QString>("pattern"); // a whole line of AccessibilityProbe::tree
+        QTest::addColumn<int>("count");
+        QTest::newRow("the window's parts") << u"Window > .*"_s << 4;
+        QTest::newRow("station group") << u".* > Grouping 'Station'"_s << 1;
+        QTest::newRow("selected station") << u"Grouping > RadioButton 'Softorbit' checked"_s << 1;
+        QTest::newRow("other station") << u"Grouping > RadioButton 'Radio Beatloom'"_s << 1;
+        QTest::newRow("play button") << u".* > Button 'Play'"_s << 1;
+        QTest::newRow("artwork") << u".* > Graphic 'Artwork'"_s << 1;
+        QTest::newRow("station name and now playing") << u".* > StaticText 'Softorbit'"_s << 2;
+        QTest::newRow("volume") << u".* > Slider 'Volume'"_s << 1;
+        QTest::newRow("list") << u".* > List 'Last 10'"_s << 1;
+        QTest::newRow("list items") << u"List > ListItem '.*'"_s << 10;
+        QTest::newRow("first item") << u"List > "_s + QRegularExpression::escape(item(1)) << 1;
+        QTest::newRow("store links") << u"ListItem > Link 'Open in Apple Music'"_s << 5;
+        QTest::newRow("anything else in an item") << u"ListItem > (?!Link).*"_s << 0;
+        QTest::newRow("unnamed controls") << u".*\\[unnamed\\]"_s << 0;
+        QTest::newRow("undescribed images") << u".*\\[undescribed\\]"_s << 0;
+        QTest::newRow("lost children") << u".*\\[astray\\]"_s << 0;
+    }
+
+    void accessibleTree_afterALoadOfTen()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(int, count);
+        QVERIFY(showLoaded());
+        const QStringList tree
+            = AccessibilityProbe::tree(QAccessible::queryAccessibleInterface(m_view.get()));
+        const QStringList found
+            = tree.filter(QRegularExpression(QRegularExpression::anchoredPattern(pattern)));
+        QVERIFY2(found.size() == count, qPrintable(u"found: "_s + found.join(u"; "_s)));
     }
 
     // Tab visits rows and links in order, the arrows move between rows, Enter follows a link and

@@ -9,6 +9,7 @@
 #include "OutputDevices.h"
 #include "StationCatalogue.h"
 #include "StationPicker.h"
+#include "WindowAccessibility.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -80,6 +81,7 @@ MacRootView::MacRootView(RadioPlayer &player, const Clock &clock, HttpSession &s
     , m_session(session)
     , m_seenNowPlaying(player.nowPlaying())
 {
+    WindowAccessibility::install();
     setMinimumSize(minimumWindowSize);
     setAccessibleName(tr("Ondalux"));
 
@@ -272,9 +274,10 @@ void MacRootView::refreshControls()
     if (!playing) {
         m_artwork->showPlaceholder();
     } else if (!m_player.artworkImage().isNull()) {
-        m_artwork->showImage(m_player.artworkImage());
+        m_artwork->showImage(m_player.artworkImage(), tr("Cover of %1").arg(m_player.nowPlaying()));
     } else {
-        m_artwork->showImage(Assets::image(m_current.artworkName()));
+        m_artwork->showImage(Assets::image(m_current.artworkName()),
+                             tr("%1 artwork").arg(m_current.name()));
     }
 
     m_stationName->setText(m_current.name());

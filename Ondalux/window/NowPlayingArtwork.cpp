@@ -1,6 +1,7 @@
 #include "NowPlayingArtwork.h"
 
 #include "Assets.h"
+#include "WindowAccessibility.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QPainter>
@@ -15,6 +16,7 @@ constexpr int symbolSide = 48;
 NowPlayingArtwork::NowPlayingArtwork(QWidget *parent)
     : QWidget(parent)
 {
+    WindowAccessibility::install();
     setFixedSize(side, side);
     setAccessibleName(tr("Artwork"));
     auto *shadow = new QGraphicsDropShadowEffect(this);
@@ -31,11 +33,11 @@ void NowPlayingArtwork::showPlaceholder()
     update();
 }
 
-void NowPlayingArtwork::showImage(const QImage &image)
+void NowPlayingArtwork::showImage(const QImage &image, const QString &description)
 {
     m_content = Content::Image;
     m_image = image;
-    setAccessibleDescription(tr("Cover of what is playing"));
+    setAccessibleDescription(description);
     update();
 }
 
