@@ -328,6 +328,35 @@ private Q_SLOTS:
         QVERIFY2(found.size() == count, qPrintable(u"found: "_s + found.join(u"; "_s)));
     }
 
+    void nameChanges_areAnnounced_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QStringList>("renamed");
+        QTest::newRow("play") << u"play"_s << QStringList{ u"Button 'Pause'"_s };
+        QTest::newRow("pause") << u"pause"_s << QStringList{ u"Button 'Play'"_s };
+        QTest::newRow("a new track") << u"track"_s << QStringList{ u"StaticText 'Ana – Rain'"_s };
+        QTest::newRow("volume renames nothing") << u"volume"_s << QStringList();
+    }
+
+    void nameChanges_areAnnounced()
+    {
+        QFETCH(QString, step);
+        QFETCH(QStringList, renamed);
+        QVERIFY(showLoaded());
+        if (step != u"play"_s)
+            m_view->togglePlayback();
+        settle();
+        AccessibilityProbe::EventRecorder events;
+        if (step == u"track"_s)
+            announceTrack(u"Ana"_s, u"Rain"_s);
+        else if (step == u"volume"_s)
+            m_player->setVolume(0.3F);
+        else
+            m_view->togglePlayback();
+        settle();
+        QCOMPARE(events.take(QAccessible::NameChanged).join(u"; "_s), renamed.join(u"; "_s));
+    }
+
     // Tab visits rows and links in order, the arrows move between rows, Enter follows a link and
     // Space still plays or pauses; a reload keeps the focus where it was.
     void keyboard_reachesRowsAndLinks()

@@ -43,6 +43,16 @@ QFont sizedFont(const QFont &base, qreal factor, QFont::Weight weight)
     return font;
 }
 
+// Qt announces every assignment of an accessible name or description as a change, so a refresh
+// that changed nothing would have a screen reader read the control again.
+void setAccessibleText(QWidget *widget, const QString &name, const QString &description)
+{
+    if (widget->accessibleName() != name)
+        widget->setAccessibleName(name);
+    if (widget->accessibleDescription() != description)
+        widget->setAccessibleDescription(description);
+}
+
 // The bar behind the controls: the window colour, slightly see-through, with a hairline below.
 class ControlBar : public QFrame
 {
@@ -174,7 +184,6 @@ QWidget *MacRootView::buildNowPlayingBlock()
     m_volumeSlider = new QSlider(Qt::Horizontal, block);
     m_volumeSlider->setRange(0, volumeSteps);
     m_volumeSlider->setFixedWidth(280);
-    m_volumeSlider->setAccessibleName(tr("Volume"));
     volumeLabel->setBuddy(m_volumeSlider);
     connect(m_volumeSlider, &QSlider::valueChanged, this, [this](int value) {
         // Both ends are exact: 0 and 1000 steps give 0.0 and 1.0.
@@ -267,9 +276,8 @@ void MacRootView::refreshControls()
     m_playPauseButton->setIcon(
         Assets::symbol(playing ? QStringLiteral("pause.fill") : QStringLiteral("play.fill")));
     m_playPauseButton->setToolTip(action);
-    m_playPauseButton->setAccessibleName(action);
-    m_playPauseButton->setAccessibleDescription(playing ? tr("Playing %1").arg(m_current.name())
-                                                        : tr("Paused"));
+    setAccessibleText(m_playPauseButton, action,
+                      playing ? tr("Playing %1").arg(m_current.name()) : tr("Paused"));
 
     if (!playing) {
         m_artwork->showPlaceholder();
@@ -286,7 +294,8 @@ void MacRootView::refreshControls()
 
     const QSignalBlocker blocker(m_volumeSlider);
     m_volumeSlider->setValue(qRound(m_player.volume() * volumeSteps));
-    m_volumeSlider->setAccessibleDescription(tr("%1 percent").arg(qRound(m_player.volume() * 100)));
+    setAccessibleText(m_volumeSlider, tr("Volume"),
+                      tr("%1 percent").arg(qRound(m_player.volume() * 100)));
 }
 
 void MacRootView::rebuildRows()

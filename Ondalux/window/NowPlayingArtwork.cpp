@@ -29,7 +29,7 @@ NowPlayingArtwork::NowPlayingArtwork(QWidget *parent)
 void NowPlayingArtwork::showPlaceholder()
 {
     m_content = Content::Placeholder;
-    setAccessibleDescription(tr("Nothing playing"));
+    describe(tr("Nothing playing"));
     update();
 }
 
@@ -37,8 +37,15 @@ void NowPlayingArtwork::showImage(const QImage &image, const QString &descriptio
 {
     m_content = Content::Image;
     m_image = image;
-    setAccessibleDescription(description);
+    describe(description);
     update();
+}
+
+void NowPlayingArtwork::describe(const QString &description)
+{
+    // Every assignment is announced as a change, also of the same text.
+    if (accessibleDescription() != description)
+        setAccessibleDescription(description);
 }
 
 void NowPlayingArtwork::paintEvent(QPaintEvent *)

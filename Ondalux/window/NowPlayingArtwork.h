@@ -30,6 +30,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void describe(const QString &description);
+
     Content m_content = Content::Placeholder;
     QImage m_image;
 };
