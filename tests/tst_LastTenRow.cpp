@@ -1,3 +1,4 @@
+#include "AccessibilityProbe.h"
 #include "ArtworkThumb.h"
 #include "ElidedLabel.h"
 #include "HttpSession.h"
@@ -5,6 +6,7 @@
 #include "LinkLabel.h"
 #include "TestFixtures.h"
 #include "TestHttpServer.h"
+#include "UrlCatcher.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -77,18 +79,6 @@ QImage cover(int seed, int side = 480)
     return image;
 }
 
-// Stands in for the desktop's URL opener.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public Q_SLOTS:
-    void open(const QUrl &url) { opened.append(url); }
-};
-
 const QStringList caughtSchemes{ u"http"_s, u"https"_s, u"file"_s, u"javascript"_s, u"data"_s };
 
 } // namespace
@@ -112,6 +102,8 @@ class tst_LastTenRow : public QObject
     }
 
 private Q_SLOTS:
+    void initTestCase() { AccessibilityProbe::activate(); }
+
     void init()
     {
         server = std::make_unique<TestHttpServer>();
@@ -292,6 +284,60 @@ private Q_SLOTS:
         const QUrl page(item.buycd.value_or(QString()));
         QCOMPARE(catcher.opened, QList<QUrl>((thumbIsLink ? 1 : 0) + (storeLink ? 2 : 0), page));
         QCOMPARE(LastTenRow::openLink(page), storeLink);
+    }
+
+    void row_asAListItem_data()
+    {
+        QTest::addColumn<QByteArray>("entry");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("linkDescription"); // empty: no link
+
+        QTest::newRow("artist, title with mix, year; web link beside artwork")
+            << json("{'artist':'Mira Solenne','title':'Glass Horizon','mix':'Radio Edit',"
+                    "'year':'2023','picture':'a.png','buycd':'https://music.apple.com/a/1'}")
+            << u"Mira Solenne, Glass Horizon (Radio Edit), 2023"_s
+            << u"Glass Horizon (Radio Edit) by Mira Solenne"_s;
+        QTest::newRow("no year, blank mix; http link, no artwork")
+            << json("{'artist':'Ana','title':'Song','mix':' ','year':'',"
+                    "'buycd':'http://store.example/t'}")
+            << u"Ana, Song"_s << u"Song by Ana"_s;
+        QTest::newRow("no link; line breaks read as spaces; mix sent in brackets")
+            << json("{'artist':'First\\nSecond','title':' Song ','mix':'(Live)','year':'1999'}")
+            << u"First Second, Song (Live), 1999"_s << QString();
+        QTest::newRow("file: link is no link")
+            << json("{'title':'T','year':' 84 ','picture':'a.png','buycd':'file:///etc/passwd'}")
+            << u"Unknown Artist, T, 84"_s << QString();
+        QTest::newRow("javascript: link is no link; blank artist and title")
+            << json("{'artist':'','mix':'Dub','buycd':'javascript:alert(1)'}")
+            << u"Unknown Title (Dub)"_s << QString();
+    }
+
+    // The row is one named list item; its store link, its only child, opens through the same
+    // opener as a click.
+    void row_asAListItem()
+    {
+        QFETCH(QByteArray, entry);
+        QFETCH(QString, name);
+        QFETCH(QString, linkDescription);
+        server->route(u"/songInfo/a.png"_s,
+                      TestHttpServer::bytes(encoded(cover(1, 96)), "image/png"));
+        const LastTenItem item = itemFrom(entry);
+        LastTenRow row(item, server->url(u"/songInfo/lastTen.json"_s), *session);
+        row.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&row));
+        QTRY_VERIFY(row.thumb()->phase() != ArtworkThumb::Phase::Loading);
+
+        QAccessibleInterface *node = QAccessible::queryAccessibleInterface(&row);
+        QCOMPARE(AccessibilityProbe::describe(node), u"ListItem '"_s + name + u'\'');
+        const QStringList link{ u"ListItem > Link 'Open in Apple Music'"_s };
+        QCOMPARE(AccessibilityProbe::tree(node), linkDescription.isEmpty() ? QStringList() : link);
+        if (linkDescription.isEmpty())
+            return;
+        QAccessibleInterface *store = node->child(0);
+        QCOMPARE(store->text(QAccessible::Description), linkDescription);
+        QVERIFY(store->actionInterface());
+        store->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(catcher.opened, QList<QUrl>{ QUrl(*item.buycd) });
     }
 
     void thumb_drawsImagePixelForPixelAtTheScaleFactor()

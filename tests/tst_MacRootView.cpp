@@ -1,6 +1,8 @@
+#include "AccessibilityProbe.h"
 #include "AirPlayRoutePicker.h"
 #include "FakeStreamPlayer.h"
 #include "HttpSession.h"
+#include "LastTenRow.h"
 #include "MacRootView.h"
 #include "ManualClock.h"
 #include "NowPlayingArtwork.h"
@@ -8,17 +10,20 @@
 #include "StationPicker.h"
 #include "TestFixtures.h"
 #include "TestHttpServer.h"
+#include "UrlCatcher.h"
 #include "ondalux2025App.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QListWidget>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
@@ -108,8 +113,28 @@ private:
             QCoreApplication::processEvents();
     }
 
+    // The window shown with its first list of ten in place.
+    bool showLoaded()
+    {
+        m_view->resize(1000, 900);
+        m_view->show();
+        return QTest::qWaitForWindowExposed(m_view.get()) && QTest::qWaitFor([this] {
+                   return m_view->findChildren<LastTenRow *>().size() == 10;
+               });
+    }
+
+    static QString focused() { return AccessibilityProbe::describe(QApplication::focusWidget()); }
+    static QString item(int i)
+    {
+        return u"ListItem 'A Artist %1, Song number %1, %2'"_s.arg(i).arg(1990 + i);
+    }
+
 private Q_SLOTS:
-    void initTestCase() { ondalux2025App::configure(); }
+    void initTestCase()
+    {
+        ondalux2025App::configure();
+        AccessibilityProbe::activate();
+    }
 
     void init()
     {
@@ -269,6 +294,108 @@ private Q_SLOTS:
         }
     }
 
+    void accessibleTree_afterALoadOfTen_data()
+    {
+        QTest::addColumn<QString>("pattern"); // a whole line of AccessibilityProbe::tree
+        QTest::addColumn<int>("count");
+        QTest::newRow("the window's parts") << u"Window > .*"_s << 4;
+        QTest::newRow("station group") << u".* > Grouping 'Station'"_s << 1;
+        QTest::newRow("selected station") << u"Grouping > RadioButton 'Softorbit' checked"_s << 1;
+        QTest::newRow("other station") << u"Grouping > RadioButton 'Radio Beatloom'"_s << 1;
+        QTest::newRow("play button") << u".* > Button 'Play'"_s << 1;
+        QTest::newRow("artwork") << u".* > Graphic 'Artwork'"_s << 1;
+        QTest::newRow("station name and now playing") << u".* > StaticText 'Softorbit'"_s << 2;
+        QTest::newRow("volume") << u".* > Slider 'Volume'"_s << 1;
+        QTest::newRow("list") << u".* > List 'Last 10'"_s << 1;
+        QTest::newRow("list items") << u"List > ListItem '.*'"_s << 10;
+        QTest::newRow("first item") << u"List > "_s + QRegularExpression::escape(item(1)) << 1;
+        QTest::newRow("store links") << u"ListItem > Link 'Open in Apple Music'"_s << 5;
+        QTest::newRow("anything else in an item") << u"ListItem > (?!Link).*"_s << 0;
+        QTest::newRow("unnamed controls") << u".*\\[unnamed\\]"_s << 0;
+        QTest::newRow("undescribed images") << u".*\\[undescribed\\]"_s << 0;
+        QTest::newRow("lost children") << u".*\\[astray\\]"_s << 0;
+    }
+
+    void accessibleTree_afterALoadOfTen()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(int, count);
+        QVERIFY(showLoaded());
+        const QStringList tree
+            = AccessibilityProbe::tree(QAccessible::queryAccessibleInterface(m_view.get()));
+        const QStringList found
+            = tree.filter(QRegularExpression(QRegularExpression::anchoredPattern(pattern)));
+        QVERIFY2(found.size() == count, qPrintable(u"found: "_s + found.join(u"; "_s)));
+    }
+
+    void nameChanges_areAnnounced_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QStringList>("renamed");
+        QTest::newRow("play") << u"play"_s << QStringList{ u"Button 'Pause'"_s };
+        QTest::newRow("pause") << u"pause"_s << QStringList{ u"Button 'Play'"_s };
+        QTest::newRow("a new track") << u"track"_s << QStringList{ u"StaticText 'Ana – Rain'"_s };
+        QTest::newRow("volume renames nothing") << u"volume"_s << QStringList();
+    }
+
+    void nameChanges_areAnnounced()
+    {
+        QFETCH(QString, step);
+        QFETCH(QStringList, renamed);
+        QVERIFY(showLoaded());
+        if (step != u"play"_s)
+            m_view->togglePlayback();
+        settle();
+        AccessibilityProbe::EventRecorder events;
+        if (step == u"track"_s)
+            announceTrack(u"Ana"_s, u"Rain"_s);
+        else if (step == u"volume"_s)
+            m_player->setVolume(0.3F);
+        else
+            m_view->togglePlayback();
+        settle();
+        QCOMPARE(events.take(QAccessible::NameChanged).join(u"; "_s), renamed.join(u"; "_s));
+    }
+
+    // Tab visits rows and links in order, the arrows move between rows, Enter follows a link and
+    // Space still plays or pauses; a reload keeps the focus where it was.
+    void keyboard_reachesRowsAndLinks()
+    {
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(u"https"_s, &catcher, "open");
+        const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(u"https"_s); });
+        QVERIFY(showLoaded());
+        m_view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        m_view->findChild<QSlider *>()->setFocus(Qt::TabFocusReason);
+        QStringList visited;
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << focused();
+        }
+        const QString link = u"Link 'Open in Apple Music'"_s;
+        QCOMPARE(visited, (QStringList{ item(1), item(2), link, item(3) }));
+
+        const QList<std::pair<Qt::Key, QString>> keys{
+            { Qt::Key_Down, item(4) }, { Qt::Key_Up, item(3) },   { Qt::Key_End, item(10) },
+            { Qt::Key_Home, item(1) }, { Qt::Key_Down, item(2) }, { Qt::Key_Tab, link },
+        };
+        for (const auto &[key, expected] : keys) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            QCOMPARE(focused(), expected);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(catcher.opened, QList<QUrl>{ QUrl(u"https://store.example/2"_s) });
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(m_player->isPlaying());
+        QCOMPARE(catcher.opened.size(), 1);
+
+        QSignalSpy reloaded(&m_view->lastTenVM(), &LastTenViewModel::itemsChanged);
+        m_view->lastTenVM().load(m_view->current().lastTenJSON());
+        QVERIFY(reloaded.wait());
+        QCOMPARE(focused(), item(2));
+    }
+
     void volumeSlider_endsAreExact_andFollowsThePlayer()
     {
         auto *slider = m_view->findChild<QSlider *>();
@@ -307,8 +434,7 @@ private Q_SLOTS:
         m_view->resize(1000, 900);
         m_view->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-        auto *list = m_view->findChild<QListWidget *>();
-        QTRY_COMPARE(list->count(), 10);
+        QTRY_COMPARE(m_view->findChildren<LastTenRow *>().size(), 10);
         QDir().mkpath(u"screenshots"_s);
         QTest::qWait(300); // thumbnails
         QVERIFY(m_view->grab().save(u"screenshots/MacRootView-launch.png"_s));

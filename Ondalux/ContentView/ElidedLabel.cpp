@@ -1,5 +1,7 @@
 #include "ElidedLabel.h"
 
+#include "ContentAccessibility.h"
+
 #include <QEvent>
 #include <QPainter>
 #include <QTextLayout>
@@ -51,6 +53,7 @@ ElidedLabel::ElidedLabel(const QString &text, int maxLines, QWidget *parent)
     , m_text(text)
     , m_maxLines(qMax(1, maxLines))
 {
+    ContentAccessibility::install();
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);

@@ -1,11 +1,15 @@
 #include "LastTenRow.h"
 
 #include "ArtworkThumb.h"
+#include "ContentAccessibility.h"
 #include "ElidedLabel.h"
 #include "LinkLabel.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QVBoxLayout>
 
 #include <array>
@@ -26,6 +30,25 @@ QFont scaled(QFont font, qreal factor)
     return font;
 }
 
+QString spoken(const std::optional<QString> &text)
+{
+    return text.value_or(QString()).simplified();
+}
+
+QString spokenTitle(const LastTenItem &item)
+{
+    QString title = spoken(item.title);
+    if (title.isEmpty())
+        title = LastTenRow::tr("Unknown Title");
+    const QString mix = spoken(item.mix);
+    if (mix.isEmpty())
+        return title;
+    // Stations often send the mix already in brackets.
+    if (mix.startsWith(u'(') || mix.startsWith(u'['))
+        return title + u' ' + mix;
+    return LastTenRow::tr("%1 (%2)").arg(title, mix);
+}
+
 } // namespace
 
 LastTenRow::LastTenRow(const LastTenItem &item, const QUrl &baseURL, QWidget *parent)
@@ -38,6 +61,9 @@ LastTenRow::LastTenRow(const LastTenItem &item, const QUrl &baseURL, HttpSession
     , m_item(item)
     , m_baseURL(baseURL)
 {
+    ContentAccessibility::install();
+    setFocusPolicy(Qt::TabFocus);
+    setAccessibleName(spokenName());
     const std::optional<QUrl> link = buyURL();
 
     auto *row = new QHBoxLayout(this);
@@ -82,6 +108,7 @@ LastTenRow::LastTenRow(const LastTenItem &item, const QUrl &baseURL, HttpSession
             auto *store = new LinkLabel(tr("Open in Apple Music"), this);
             store->setObjectName(QStringLiteral("storeLink"));
             store->setFont(scaled(font(), captionScale));
+            store->setAccessibleDescription(spokenTrack(m_item));
             connect(store, &LinkLabel::activated, this, [url = *link] { openLink(url); });
             details->addWidget(store);
         }
@@ -142,6 +169,29 @@ QString LastTenRow::titleLine(const LastTenItem &item)
 QString LastTenRow::artistText(const LastTenItem &item)
 {
     return item.artist ? *item.artist : tr("Unknown Artist");
+}
+
+QString LastTenRow::spokenName(const LastTenItem &item)
+{
+    QStringList parts{ artistText(item).simplified(), spokenTitle(item), spoken(item.year) };
+    parts.removeAll(QString());
+    return parts.join(QStringLiteral(", "));
+}
+
+QString LastTenRow::spokenTrack(const LastTenItem &item)
+{
+    const QString artist = artistText(item).simplified();
+    return artist.isEmpty() ? spokenTitle(item) : tr("%1 by %2").arg(spokenTitle(item), artist);
+}
+
+void LastTenRow::paintEvent(QPaintEvent *)
+{
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 bool LastTenRow::openLink(const QUrl &url)

@@ -12,7 +12,8 @@
 class ArtworkThumb;
 
 // One recently played track: its artwork thumbnail beside the artist, the title line and a
-// line with the year and the store link. Holds nothing but what it is given. Main thread.
+// line with the year and the store link. Holds nothing but what it is given. A keyboard focus
+// stop of its own, so a screen reader reads each row as one list item. Main thread.
 class LastTenRow : public QWidget
 {
     Q_OBJECT
@@ -33,6 +34,7 @@ public:
     std::optional<QUrl> buyURL() const { return buyURL(m_item); }
     QString titleLine() const { return titleLine(m_item); }
     QString artistText() const { return artistText(m_item); }
+    QString spokenName() const { return spokenName(m_item); }
 
     // The first present artwork reference of picture, artwork_url, artwork, cover, coverart,
     // albumart, image and image_url (an empty one counts), resolved against `baseURL`; none
@@ -45,8 +47,16 @@ public:
     static QString titleLine(const LastTenItem &item);
     // `artist` exactly as sent, or "Unknown Artist" when absent.
     static QString artistText(const LastTenItem &item);
+    // The row read aloud: artist, title with the mix in parentheses (unless it comes in
+    // brackets), year; blank parts left out, line breaks read as spaces.
+    static QString spokenName(const LastTenItem &item);
+    // The track named without the year, for the store link's description: "Title (Mix) by Artist".
+    static QString spokenTrack(const LastTenItem &item);
     // Hands `url` to the desktop's default handler, only when it is an http or https URL.
     static bool openLink(const QUrl &url);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     LastTenItem m_item;

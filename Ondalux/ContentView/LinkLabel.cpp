@@ -28,7 +28,7 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent *event)
     m_pressed = false;
     event->accept();
     if (clicked)
-        Q_EMIT activated();
+        activate();
 }
 
 void LinkLabel::keyPressEvent(QKeyEvent *event)
@@ -38,7 +38,7 @@ void LinkLabel::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Return:
     case Qt::Key_Enter:
         event->accept();
-        Q_EMIT activated();
+        activate();
         return;
     default:
         ElidedLabel::keyPressEvent(event);

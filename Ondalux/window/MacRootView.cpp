@@ -4,18 +4,18 @@
 #include "Assets.h"
 #include "ElidedLabel.h"
 #include "HttpSession.h"
-#include "LastTenRow.h"
+#include "LastTenList.h"
 #include "NowPlayingArtwork.h"
 #include "OutputDevices.h"
 #include "StationCatalogue.h"
 #include "StationPicker.h"
+#include "WindowAccessibility.h"
 
 #include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
 #include <QSlider>
@@ -41,6 +41,16 @@ QFont sizedFont(const QFont &base, qreal factor, QFont::Weight weight)
     font.setPointSizeF(base.pointSizeF() * factor);
     font.setWeight(weight);
     return font;
+}
+
+// Qt announces every assignment of an accessible name or description as a change, so a refresh
+// that changed nothing would have a screen reader read the control again.
+void setAccessibleText(QWidget *widget, const QString &name, const QString &description)
+{
+    if (widget->accessibleName() != name)
+        widget->setAccessibleName(name);
+    if (widget->accessibleDescription() != description)
+        widget->setAccessibleDescription(description);
 }
 
 // The bar behind the controls: the window colour, slightly see-through, with a hairline below.
@@ -81,6 +91,7 @@ MacRootView::MacRootView(RadioPlayer &player, const Clock &clock, HttpSession &s
     , m_session(session)
     , m_seenNowPlaying(player.nowPlaying())
 {
+    WindowAccessibility::install();
     setMinimumSize(minimumWindowSize);
     setAccessibleName(tr("Ondalux"));
 
@@ -173,7 +184,6 @@ QWidget *MacRootView::buildNowPlayingBlock()
     m_volumeSlider = new QSlider(Qt::Horizontal, block);
     m_volumeSlider->setRange(0, volumeSteps);
     m_volumeSlider->setFixedWidth(280);
-    m_volumeSlider->setAccessibleName(tr("Volume"));
     volumeLabel->setBuddy(m_volumeSlider);
     connect(m_volumeSlider, &QSlider::valueChanged, this, [this](int value) {
         // Both ends are exact: 0 and 1000 steps give 0.0 and 1.0.
@@ -199,18 +209,9 @@ QWidget *MacRootView::buildLastTenSection()
     header->setContentsMargins(inset, inset, inset, 0);
     layout->addWidget(header);
 
-    m_lastTenList = new QListWidget(section);
+    m_lastTenList = new LastTenList(m_session, section);
     m_lastTenList->setAccessibleName(tr("Last 10"));
     m_lastTenList->setMinimumHeight(220);
-    m_lastTenList->setFrameShape(QFrame::NoFrame);
-    m_lastTenList->setSelectionMode(QAbstractItemView::NoSelection);
-    m_lastTenList->setFocusPolicy(Qt::NoFocus);
-    m_lastTenList->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    m_lastTenList->setSpacing(0);
-    m_lastTenList->setStyleSheet(
-        QStringLiteral("QListWidget { background: transparent; }"
-                       "QListWidget::item { border-bottom: 1px solid palette(midlight);"
-                       " padding: 0 16px; }"));
     layout->addWidget(m_lastTenList, 1);
     return section;
 }
@@ -275,16 +276,16 @@ void MacRootView::refreshControls()
     m_playPauseButton->setIcon(
         Assets::symbol(playing ? QStringLiteral("pause.fill") : QStringLiteral("play.fill")));
     m_playPauseButton->setToolTip(action);
-    m_playPauseButton->setAccessibleName(action);
-    m_playPauseButton->setAccessibleDescription(playing ? tr("Playing %1").arg(m_current.name())
-                                                        : tr("Paused"));
+    setAccessibleText(m_playPauseButton, action,
+                      playing ? tr("Playing %1").arg(m_current.name()) : tr("Paused"));
 
     if (!playing) {
         m_artwork->showPlaceholder();
     } else if (!m_player.artworkImage().isNull()) {
-        m_artwork->showImage(m_player.artworkImage());
+        m_artwork->showImage(m_player.artworkImage(), tr("Cover of %1").arg(m_player.nowPlaying()));
     } else {
-        m_artwork->showImage(Assets::image(m_current.artworkName()));
+        m_artwork->showImage(Assets::image(m_current.artworkName()),
+                             tr("%1 artwork").arg(m_current.name()));
     }
 
     m_stationName->setText(m_current.name());
@@ -293,19 +294,13 @@ void MacRootView::refreshControls()
 
     const QSignalBlocker blocker(m_volumeSlider);
     m_volumeSlider->setValue(qRound(m_player.volume() * volumeSteps));
-    m_volumeSlider->setAccessibleDescription(tr("%1 percent").arg(qRound(m_player.volume() * 100)));
+    setAccessibleText(m_volumeSlider, tr("Volume"),
+                      tr("%1 percent").arg(qRound(m_player.volume() * 100)));
 }
 
 void MacRootView::rebuildRows()
 {
-    m_lastTenList->clear();
-    const QUrl base = m_lastTenVM->itemsSource();
-    for (const LastTenItem &item : m_lastTenVM->items()) {
-        auto *row = new LastTenRow(item, base, m_session);
-        auto *entry = new QListWidgetItem(m_lastTenList);
-        entry->setSizeHint(row->sizeHint());
-        m_lastTenList->setItemWidget(entry, row);
-    }
+    m_lastTenList->setItems(m_lastTenVM->items(), m_lastTenVM->itemsSource());
 }
 
 bool MacRootView::eventFilter(QObject *watched, QEvent *event)

@@ -9,9 +9,9 @@
 
 class ElidedLabel;
 class HttpSession;
+class LastTenList;
 class NowPlayingArtwork;
 class QLabel;
-class QListWidget;
 class QSlider;
 class QToolButton;
 class StationPicker;
@@ -84,5 +84,5 @@ private:
     QLabel *m_stationName = nullptr;
     ElidedLabel *m_nowPlayingLine = nullptr;
     QSlider *m_volumeSlider = nullptr;
-    QListWidget *m_lastTenList = nullptr;
+    LastTenList *m_lastTenList = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "NowPlayingArtwork.h"
 
 #include "Assets.h"
+#include "WindowAccessibility.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QPainter>
@@ -15,6 +16,7 @@ constexpr int symbolSide = 48;
 NowPlayingArtwork::NowPlayingArtwork(QWidget *parent)
     : QWidget(parent)
 {
+    WindowAccessibility::install();
     setFixedSize(side, side);
     setAccessibleName(tr("Artwork"));
     auto *shadow = new QGraphicsDropShadowEffect(this);
@@ -27,16 +29,23 @@ NowPlayingArtwork::NowPlayingArtwork(QWidget *parent)
 void NowPlayingArtwork::showPlaceholder()
 {
     m_content = Content::Placeholder;
-    setAccessibleDescription(tr("Nothing playing"));
+    describe(tr("Nothing playing"));
     update();
 }
 
-void NowPlayingArtwork::showImage(const QImage &image)
+void NowPlayingArtwork::showImage(const QImage &image, const QString &description)
 {
     m_content = Content::Image;
     m_image = image;
-    setAccessibleDescription(tr("Cover of what is playing"));
+    describe(description);
     update();
+}
+
+void NowPlayingArtwork::describe(const QString &description)
+{
+    // Every assignment is announced as a change, also of the same text.
+    if (accessibleDescription() != description)
+        setAccessibleDescription(description);
 }
 
 void NowPlayingArtwork::paintEvent(QPaintEvent *)

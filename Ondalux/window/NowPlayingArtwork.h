@@ -4,7 +4,8 @@
 #include <QWidget>
 
 // The 240 x 240 artwork of the window: a placeholder while nothing plays, otherwise an image
-// fitted inside with its aspect ratio kept, all clipped to rounded corners.
+// fitted inside with its aspect ratio kept, all clipped to rounded corners. An image to
+// assistive technology, described by what it shows.
 class NowPlayingArtwork : public QWidget
 {
     Q_OBJECT
@@ -18,8 +19,9 @@ public:
     explicit NowPlayingArtwork(QWidget *parent = nullptr);
 
     void showPlaceholder();
-    // A null image leaves the frame empty inside its rounded clip.
-    void showImage(const QImage &image);
+    // A null image leaves the frame empty inside its rounded clip. `description` says what the
+    // image shows, for assistive technology.
+    void showImage(const QImage &image, const QString &description);
 
     Content content() const { return m_content; }
     QImage image() const { return m_image; }
@@ -28,6 +30,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void describe(const QString &description);
+
     Content m_content = Content::Placeholder;
     QImage m_image;
 };

@@ -1,5 +1,7 @@
 #include "StationPicker.h"
 
+#include "WindowAccessibility.h"
+
 #include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -25,6 +27,7 @@ StationPicker::StationPicker(const std::vector<Station> &stations, QWidget *pare
     , m_stations(stations)
     , m_group(new QButtonGroup(this))
 {
+    WindowAccessibility::install();
     setAccessibleName(tr("Station"));
     setStyleSheet(QLatin1StringView(segmentStyle));
     auto *layout = new QHBoxLayout(this);

@@ -10,7 +10,8 @@ class QButtonGroup;
 class QPushButton;
 
 // A segmented control with one segment per station, in the order given. Shows which segment's
-// station equals the selected one; picking a segment announces its station.
+// station equals the selected one; picking a segment announces its station. Assistive
+// technology sees a group of radio buttons.
 class StationPicker : public QWidget
 {
     Q_OBJECT
