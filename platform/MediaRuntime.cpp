@@ -31,16 +31,20 @@ bool servesAudio(GstPluginFeature *feature)
         return std::any_of(std::begin(streamTypefinders), std::end(streamTypefinders),
                            [name](const char *kept) { return g_str_equal(name, kept); });
     }
+    // Device providers too: the output list would otherwise load the video capture cards'.
+    const char *klass = nullptr;
     if (GST_IS_ELEMENT_FACTORY(feature)) {
-        const char *klass = gst_element_factory_get_metadata(GST_ELEMENT_FACTORY(feature),
-                                                             GST_ELEMENT_METADATA_KLASS);
-        if (klass == nullptr)
-            return true;
-        const QList<QByteArray> kinds = QByteArray(klass).split('/');
-        return std::none_of(std::begin(foreignKinds), std::end(foreignKinds),
-                            [&kinds](const char *foreign) { return kinds.contains(foreign); });
+        klass = gst_element_factory_get_metadata(GST_ELEMENT_FACTORY(feature),
+                                                 GST_ELEMENT_METADATA_KLASS);
+    } else if (GST_IS_DEVICE_PROVIDER_FACTORY(feature)) {
+        klass = gst_device_provider_factory_get_metadata(GST_DEVICE_PROVIDER_FACTORY(feature),
+                                                         GST_ELEMENT_METADATA_KLASS);
     }
-    return true;
+    if (klass == nullptr)
+        return true;
+    const QList<QByteArray> kinds = QByteArray(klass).split('/');
+    return std::none_of(std::begin(foreignKinds), std::end(foreignKinds),
+                        [&kinds](const char *foreign) { return kinds.contains(foreign); });
 }
 
 // Any thread that loads a plugin. Loading a plugin registers all its features again, those
@@ -57,7 +61,8 @@ void restrictToAudio()
 {
     GstRegistry *registry = gst_registry_get();
     g_signal_connect(registry, "feature-added", G_CALLBACK(&onFeatureAdded), nullptr);
-    for (const GType type : { GST_TYPE_TYPE_FIND_FACTORY, GST_TYPE_ELEMENT_FACTORY }) {
+    for (const GType type : { GST_TYPE_TYPE_FIND_FACTORY, GST_TYPE_ELEMENT_FACTORY,
+                              GST_TYPE_DEVICE_PROVIDER_FACTORY }) {
         GList *features = gst_registry_get_feature_list(registry, type);
         for (GList *item = features; item != nullptr; item = item->next) {
             if (!servesAudio(GST_PLUGIN_FEATURE(item->data)))
@@ -76,8 +81,10 @@ QString initialize()
     if (gst_is_initialized())
         return {};
     GError *error = nullptr;
-    if (gst_init_check(nullptr, nullptr, &error))
+    if (gst_init_check(nullptr, nullptr, &error)) {
+        restrictToAudio();
         return {};
+    }
     QString description = error != nullptr ? QString::fromUtf8(error->message)
                                            : QStringLiteral("GStreamer could not be initialized");
     g_clear_error(&error);
@@ -95,7 +102,6 @@ void preloadStreamingParts()
             gst_plugin_feature_set_rank(mpg123, GST_RANK_PRIMARY);
             gst_object_unref(mpg123);
         }
-        restrictToAudio();
         // Joined at exit, so the process never ends in the middle of loading a library.
         static std::jthread loader([] {
             for (const char *name : { "coreelements", "playback", "typefindfunctions", "soup",

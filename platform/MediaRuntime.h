@@ -5,15 +5,15 @@
 // The media framework underneath the player, started once per process.
 namespace MediaRuntime {
 
-// Starts the framework if it is not running yet. Returns an empty string on success, otherwise
-// a description of why it cannot run. Safe to call more than once; main thread only.
+// Starts the framework if it is not running yet, with only the parts that play audio: no video,
+// image or text part is ever loaded into the process. Returns an empty string on success,
+// otherwise a description of why it cannot run. Safe to call more than once; main thread only.
 QString initialize();
 
 // Loads, on a worker thread, the parts a radio stream needs (HTTP and TLS, ICY, the MP3 parser
 // and decoder, the sound server's output), so the first play does not wait for them to be
-// read from disk. Also makes the lighter mpg123 decoder the first choice for MP3, and leaves
-// the process only the parts that play audio: no video, image or text part is ever loaded.
-// Once per process; call after initialize() succeeded.
+// read from disk. Also makes the lighter mpg123 decoder the first choice for MP3. Once per
+// process; call after initialize() succeeded.
 void preloadStreamingParts();
 
 // The framework's version, for diagnostics: "GStreamer 1.22.0".

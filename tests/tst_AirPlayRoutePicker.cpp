@@ -6,6 +6,7 @@
 #include "TestHttpServer.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -127,6 +128,10 @@ private Q_SLOTS:
         // Opening the menu lists every output, the one in use checked.
         Q_EMIT picker.menu()->aboutToShow();
         QTRY_COMPARE(devices.devices().size(), 3);
+        // Listing the sound server's outputs wakes no video capture card's provider.
+        QFile maps(u"/proc/self/maps"_s);
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        QVERIFY(!maps.readAll().contains("libgstdecklink"));
         QStringList listed;
         QString checked;
         for (QAction *action : picker.menu()->actions()) {
