@@ -1,7 +1,6 @@
 #include "GstOutputRoute.h"
 
 #include <atomic>
-#include <mutex>
 
 // How PulseAudio (16) routes a stream: one that asks for no output, or is moved by a client onto
 // the default output, sits on the default and moves along when the default changes. A stream the
@@ -19,33 +18,20 @@ namespace {
 // The server's name for whatever output is its default when a stream is opened or moved.
 constexpr char serverDefault[] = "@DEFAULT_SINK@";
 constexpr char followsKey[] = "ondalux-follows-default";
-constexpr char watchedKey[] = "ondalux-route-watched";
 constexpr char reopenField[] = "ondalux-reopen";
 constexpr char sinkChangedEvent[] = "pulse-sink-changed";
 
-// pulsesink frees and copies its device string unlocked; our two threads take turns.
-std::mutex deviceMutex;
-
+// pulsesink replaces its device string unlocked, on the sound server's thread when its stream
+// moves; so it is written only while no stream is open, or just before this thread reopens it,
+// and never read back.
 void setDevice(GstElement *sink, const char *device)
 {
-    const std::lock_guard lock(deviceMutex);
     g_object_set(sink, "device", device, nullptr);
 }
 
 bool followsDefault(GstElement *sink)
 {
     return g_object_get_data(G_OBJECT(sink), followsKey) != nullptr;
-}
-
-// Streaming thread. Caps come before the sink opens each stream: ask for the default, not for
-// the output the last stream happened to play on.
-GstPadProbeReturn onSinkEvent(GstPad *pad, GstPadProbeInfo *info, gpointer)
-{
-    GstElement *sink = GST_PAD_PARENT(pad);
-    if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_CAPS && sink != nullptr
-        && followsDefault(sink))
-        setDevice(sink, serverDefault);
-    return GST_PAD_PROBE_OK;
 }
 
 // Streaming thread, once. Caps that differ from the current ones make the sink close its stream
@@ -58,6 +44,7 @@ GstPadProbeReturn onReopen(GstPad *pad, GstPadProbeInfo *, gpointer)
     if (sink == nullptr || !followsDefault(sink)) // an output was chosen meanwhile
         return GST_PAD_PROBE_REMOVE;
     if (GstCaps *current = gst_pad_get_current_caps(pad)) {
+        setDevice(sink, serverDefault);
         GstCaps *caps = gst_caps_make_writable(current);
         gst_caps_set_simple(caps, reopenField, G_TYPE_INT, ++reopenings, nullptr);
         gst_pad_send_event(pad, gst_event_new_caps(caps));
@@ -106,19 +93,21 @@ void GstOutputRoute::watch(GstElement *sink, std::function<void()> changed)
 
 QString GstOutputRoute::current(GstElement *sink)
 {
-    if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "device") == nullptr)
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "current-device") == nullptr)
         return {};
+    // Asked of the open stream under the sink's own lock; empty while none is open.
     gchar *device = nullptr;
-    {
-        // The sound server's thread changes it without this lock, but only on a move, and this
-        // read follows the move's notification.
-        const std::lock_guard lock(deviceMutex);
-        g_object_get(sink, "device", &device, nullptr);
-    }
-    // "@DEFAULT_SINK@" is asked for, not landed on.
+    g_object_get(sink, "current-device", &device, nullptr);
     QString name = device != nullptr && device[0] != '@' ? QString::fromUtf8(device) : QString();
     g_free(device);
     return name;
+}
+
+void GstOutputRoute::prepare(GstElement *sink)
+{
+    // The last stream's output, which the sink took as its device, is not the default's.
+    if (followsDefault(sink))
+        setDevice(sink, serverDefault);
 }
 
 void GstOutputRoute::apply(GstElement *sink, const QString &name)
@@ -138,15 +127,12 @@ void GstOutputRoute::apply(GstElement *sink, const QString &name)
     GstPad *pad = gst_element_get_static_pad(sink, "sink");
     if (pad == nullptr)
         return;
-    if (g_object_get_data(G_OBJECT(sink), watchedKey) == nullptr) {
-        g_object_set_data(G_OBJECT(sink), watchedKey, GINT_TO_POINTER(1));
-        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &onSinkEvent, nullptr, nullptr);
-    }
     g_object_set_data(G_OBJECT(sink), followsKey, GINT_TO_POINTER(1));
-    // Moves an open stream that plays elsewhere onto the default at once.
-    setDevice(sink, serverDefault);
-    // An open stream on the default may still remember an output it was taken off.
+    // An open stream is opened anew on the default: moved there instead, it would still
+    // remember an output it was taken off, and the sink would name where it landed.
     if (gst_pad_has_current_caps(pad))
         gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &onReopen, nullptr, nullptr);
+    else
+        setDevice(sink, serverDefault);
     gst_object_unref(pad);
 }

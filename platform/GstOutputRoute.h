@@ -16,6 +16,10 @@ namespace GstOutputRoute {
 // on a stream that is open, without interrupting what feeds the sink. Main thread.
 void apply(GstElement *sink, const QString &name);
 
+// Before `sink` opens a new stream, with none open: a sink that follows the default asks for
+// it again. Main thread.
+void prepare(GstElement *sink);
+
 // Calls `changed` whenever the output `sink`'s stream plays on may have changed: a stream
 // opened, or was moved by us, by the server or by another program. Called on the streaming
 // thread or the sound server's; it must do no more than post to the main thread.

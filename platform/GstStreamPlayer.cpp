@@ -302,6 +302,8 @@ void GstStreamPlayer::Private::stopPipeline()
     // the old connection's, not as the next one's first.
     gst_element_set_state(playbin.get(), GST_STATE_READY);
     ++streaming->generation;
+    if (sink)
+        GstOutputRoute::prepare(sink.get());
     gst_bus_set_flushing(bus.get(), TRUE);
     gst_bus_set_flushing(bus.get(), FALSE);
     streaming->bufferingFull = -1;

@@ -229,7 +229,7 @@ private Q_SLOTS:
         const auto stop = qScopeGuard([&] {
             onServer([&] {
                 server.reset();
-                serverSide.moveToThread(qApp->thread());
+                serverSide.moveToThread(QCoreApplication::instance()->thread());
             });
             serverThread.quit();
             serverThread.wait();
