@@ -128,7 +128,6 @@ void GstStreamPlayer::Private::build()
         g_object_set(playbin.get(), "audio-sink", output, nullptr);
     }
 
-    tlsDatabase = std::make_unique<TlsDatabase>();
     g_signal_connect(playbin.get(), "source-setup", G_CALLBACK(&Private::onSourceSetup), this);
     // Copies of the shared state ride along with the signal; freed with the connection.
     g_signal_connect_data(

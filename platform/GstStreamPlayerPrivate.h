@@ -27,21 +27,6 @@ inline bool hasProperty(gpointer object, const char *name)
     return g_object_class_find_property(G_OBJECT_GET_CLASS(object), name) != nullptr;
 }
 
-// A certificate database of the system's authorities plus those added through TlsTrust, or
-// null when nothing was added and the system's database serves as it is. Kept in an anonymous
-// memory file, so nothing is written to disk; the database reads it when it needs it, so the
-// file stays open as long as the database lives.
-struct TlsDatabase
-{
-    GTlsDatabase *database = nullptr;
-    int fd = -1;
-
-    TlsDatabase();
-    ~TlsDatabase();
-    TlsDatabase(const TlsDatabase &) = delete;
-    TlsDatabase &operator=(const TlsDatabase &) = delete;
-};
-
 // What the streaming threads share with the main thread. Streaming-thread code reads it,
 // posts to the main thread, and touches nothing else of the player.
 struct Streaming
@@ -96,7 +81,6 @@ struct GstStreamPlayer::Private
     gsthandles::Element playbin;
     gsthandles::Element sink;
     gsthandles::Bus bus;
-    std::unique_ptr<TlsDatabase> tlsDatabase;
     std::shared_ptr<Streaming> streaming = std::make_shared<Streaming>();
     QSocketNotifier *busNotifier = nullptr;
 

@@ -2,44 +2,11 @@
 // what they need, touch no member of the player, and post to the main thread.
 #include "GstStreamPlayerPrivate.h"
 #include "StreamTypes.h"
-#include "TlsTrust.h"
+#include "StreamTrust.h"
 
 #include <QCoreApplication>
-#include <QSslCertificate>
-#include <QSslConfiguration>
 
-#include <sys/mman.h>
-#include <unistd.h>
 #include <utility>
-
-TlsDatabase::TlsDatabase()
-{
-    const QByteArray added = TlsTrust::additionalAuthoritiesPem();
-    if (added.isEmpty())
-        return;
-    QByteArray pem;
-    for (const QSslCertificate &certificate : QSslConfiguration::systemCaCertificates())
-        pem += certificate.toPem();
-    pem += added;
-    fd = memfd_create("ondalux-authorities", MFD_CLOEXEC);
-    if (fd < 0 || write(fd, pem.constData(), static_cast<size_t>(pem.size())) != pem.size())
-        return;
-    const QByteArray path = "/proc/self/fd/" + QByteArray::number(fd);
-    GError *error = nullptr;
-    database = g_tls_file_database_new(path.constData(), &error);
-    if (error != nullptr) {
-        qCWarning(lcGst) << "certificate authorities not usable:" << error->message;
-        g_clear_error(&error);
-    }
-}
-
-TlsDatabase::~TlsDatabase()
-{
-    if (database != nullptr)
-        g_object_unref(database);
-    if (fd >= 0)
-        close(fd);
-}
 
 // Runs on the thread that creates the source.
 void GstStreamPlayer::Private::onSourceSetup(GstElement *, GstElement *source, gpointer self)
@@ -52,8 +19,10 @@ void GstStreamPlayer::Private::onSourceSetup(GstElement *, GstElement *source, g
                    : QCoreApplication::applicationVersion().toUtf8());
         g_object_set(source, "user-agent", agent.constData(), nullptr);
     }
-    if (that->tlsDatabase->database != nullptr && hasProperty(source, "tls-database"))
-        g_object_set(source, "tls-database", that->tlsDatabase->database, nullptr);
+    if (hasProperty(source, "tls-database")) {
+        if (gsthandles::GObject<GTlsDatabase> trust{ StreamTrust::database() })
+            g_object_set(source, "tls-database", trust.get(), nullptr);
+    }
     if (gsthandles::Pad pad{ gst_element_get_static_pad(source, "src") }) {
         gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Private::onSourcePad,
                           new SourceWatch{ that->streaming, {}, false },

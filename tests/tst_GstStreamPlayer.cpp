@@ -518,6 +518,7 @@ private Q_SLOTS:
         QTest::newRow("valid") << Tls::Yes;
         QTest::newRow("for another host") << Tls::WrongHost;
         QTest::newRow("expired") << Tls::Expired;
+        QTest::newRow("signed in the authority's name by another key") << Tls::Impostor;
     }
 
     void tls_onlyAValidCertificatePlays()

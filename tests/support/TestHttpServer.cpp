@@ -224,6 +224,7 @@ TestHttpServer::TestHttpServer(Tls tls, QObject *parent)
         QSslConfiguration config = QSslConfiguration::defaultConfiguration();
         const QString certificate = tls == Tls::WrongHost ? u"wrong-host.pem"_s
             : tls == Tls::Expired                         ? u"expired.pem"_s
+            : tls == Tls::Impostor                        ? u"impostor.pem"_s
                                                           : u"server.pem"_s;
         config.setLocalCertificate(QSslCertificate(TestFixtures::read(certificate)));
         config.setPrivateKey(QSslKey(TestFixtures::read(u"server.key"_s), QSsl::Ec));

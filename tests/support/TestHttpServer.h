@@ -27,7 +27,7 @@ class TestHttpServer : public QObject
 public:
     // WrongHost and Expired serve a certificate from the test authority that a client must
     // refuse: one for wrong.example only, one that expired in 2020.
-    enum class Tls { No, Yes, WrongHost, Expired };
+    enum class Tls { No, Yes, WrongHost, Expired, Impostor };
     // Localhost names the host the way the TLS certificate does.
     enum class Host { Ip, Localhost };
     using Headers = QList<std::pair<QByteArray, QByteArray>>;
