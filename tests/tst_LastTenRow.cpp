@@ -23,6 +23,8 @@
 
 #include <memory>
 
+#include <sys/resource.h>
+
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
@@ -45,6 +47,13 @@ LastTenItem itemFrom(const QByteArray &entry)
     if (!list || list->size() != 1)
         qFatal("entry does not decode");
     return list->first();
+}
+
+long peakResidentKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
 }
 
 QByteArray encoded(const QImage &image, const char *format = "PNG")
@@ -380,6 +389,10 @@ private Q_SLOTS:
             << pngFilled(QSize(4096, 4096), 16) << QSize();
         QTest::newRow("16-bit PNG, 2048 x 2048")
             << pngFilled(QSize(2048, 2048), 16) << QSize(288, 288);
+        QByteArray claimsTwoGigabytes = encoded(cover(4, 32));
+        claimsTwoGigabytes.insert(claimsTwoGigabytes.size() - 12, "\x7e\0\0\x25tEXtdate"_ba);
+        QTest::newRow("PNG with a chunk claiming 2 GB (found by fuzzing)")
+            << claimsTwoGigabytes << QSize();
         QTest::newRow("XPM, not a cover format") << encoded(cover(4, 32), "XPM") << QSize();
         QTest::newRow("SVG, never parsed")
             << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='8' height='8'/>")
@@ -390,7 +403,10 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QSize, size);
+        const long peakBefore = peakResidentKiB();
         QCOMPARE(ArtworkThumb::decode(bytes).size(), size.isValid() ? size : QSize(0, 0));
+        // Refused or kept, no hostile file may make decoding touch a large allocation.
+        QCOMPARE_LT(peakResidentKiB() - peakBefore, 256 * 1024);
     }
 
     void thumb_badArtwork_showsPlaceholder_data()
