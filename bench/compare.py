@@ -27,6 +27,7 @@ APP = os.path.join(DEMO, 'Ondalux', 'app', 'ondalux')
 STATION = os.path.join(DEMO, 'tools', 'ondalux-station', 'ondalux-station')
 TLS = os.path.join(DEMO, 'station-tls')
 STARTUP = os.path.join(ROOT, 'build', 'bench', 'bench', 'bench_startup')
+MAIN_THREAD = os.path.join(DEMO, 'bench', 'bench_main_thread')
 RUNS = int(os.environ.get('BENCH_RUNS', '10'))
 
 RATE, CHANNELS, BLOCK_MS = 44100, 2, 5
@@ -954,6 +955,17 @@ def main(what):
             print('\nstation switch, key press to the other mount heard (Icecast)')
             print('  ' + line('ondalux', station_switch(monitor, RUNS)))
         icecast.close()
+        station.close()
+
+    if 'main-thread' in what:
+        station = DemoStation(track_seconds=6)
+        print('\nmain thread: longest time busy at once (demo station, 6 s tracks)', flush=True)
+        for _ in range(int(os.environ.get('BENCH_MAIN_THREAD_RUNS', '3'))):
+            monitor.wait_silent()
+            run = subprocess.run([MAIN_THREAD], capture_output=True, text=True, timeout=120)
+            print(''.join('  ' + l for l in run.stdout.splitlines(True)), flush=True)
+            if run.returncode != 0:
+                print(f'  bench_main_thread ended with {run.returncode}: {run.stderr[-2000:]}')
         station.close()
 
     if 'typefind' in what:

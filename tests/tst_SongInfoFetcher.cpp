@@ -183,15 +183,16 @@ private Q_SLOTS:
             "<svg xmlns='http://www.w3.org/2000/svg' width='8' height='8'/>")
                              << QSize();
         // Measured at four bytes a pixel, or more where the decoder's format takes more, against
-        // the 64 MiB allowed; what is kept fits 1024 x 1024.
-        QTest::newRow("within the bound") << png(4000, QImage::Format_Mono) << QSize(1024, 1024);
+        // the 64 MiB allowed; what is kept fits largestSide x largestSide.
+        constexpr int side = ArtworkDecoder::largestSide;
+        QTest::newRow("within the bound") << png(4000, QImage::Format_Mono) << QSize(side, side);
         QTest::newRow("past the bound") << png(4200, QImage::Format_Mono) << QSize();
         QTest::newRow("16-bit, 2048 x 2048")
-            << TestFixtures::pngFilled(QSize(2048, 2048), 16) << QSize(1024, 1024);
+            << TestFixtures::pngFilled(QSize(2048, 2048), 16) << QSize(side, side);
         QTest::newRow("16-bit, 4096 x 4096")
             << TestFixtures::pngFilled(QSize(4096, 4096), 16) << QSize();
         QTest::newRow("60,000 x 256")
-            << TestFixtures::pngFilled(QSize(60000, 256)) << QSize(1024, 4);
+            << TestFixtures::pngFilled(QSize(60000, 256)) << QSize(side, 2);
         QTest::newRow("declares 100,000 x 100,000")
             << TestFixtures::pngDeclaring(QSize(100000, 100000)) << QSize();
         const QByteArray gif("GIF89a\x01\0\x01\0\x80\0\0\xff\xff\xff\0\0\0!\xf9\x04\x01\0\0\0\0"

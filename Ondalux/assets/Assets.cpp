@@ -94,10 +94,17 @@ QImage image(const QString &name)
 {
     if (!isPlainName(name))
         return {};
+    // The window, the player and the media panel all ask for the playing station's picture.
+    static QString lastName;
+    static QImage last;
+    if (name == lastName)
+        return last;
     const QString path = QStringLiteral(":/assets/") + name + QStringLiteral(".png");
     if (!QFile::exists(path))
         return {};
-    return QImage(path);
+    lastName = name;
+    last = QImage(path);
+    return last;
 }
 
 bool hasSymbol(const QString &name)

@@ -9,7 +9,9 @@
 // Images packaged with the program, looked up by asset name.
 namespace Assets {
 
-// The packaged image named `name` ("SoftorbitArt"), or a null image when there is none.
+// The packaged image named `name` ("SoftorbitArt"), or a null image when there is none. The
+// last one asked for is kept decoded, so asking again is free and shares its pixels. Main thread
+// only.
 QImage image(const QString &name);
 
 // The packaged one-colour symbols: "music.note", "play.fill" and "pause.fill".

@@ -28,17 +28,42 @@ NowPlayingArtwork::NowPlayingArtwork(QWidget *parent)
 
 void NowPlayingArtwork::showPlaceholder()
 {
-    m_content = Content::Placeholder;
     describe(tr("Nothing playing"));
+    if (m_content == Content::Placeholder)
+        return;
+    m_content = Content::Placeholder;
+    m_image = QImage();
+    m_fitted = QImage();
     update();
 }
 
 void NowPlayingArtwork::showImage(const QImage &image, const QString &description)
 {
+    describe(description);
+    // The window refreshes its controls on every step of the volume slider; the artwork, with
+    // its shadow, is repainted only when it changed.
+    if (m_content == Content::Image && image.cacheKey() == m_image.cacheKey())
+        return;
     m_content = Content::Image;
     m_image = image;
-    describe(description);
+    m_fitted = QImage();
     update();
+}
+
+const QImage &NowPlayingArtwork::fitted()
+{
+    const qreal dpr = devicePixelRatioF();
+    if (m_fitted.isNull() || m_fitted.devicePixelRatio() != dpr) {
+        const QSize pixels = QSizeF(m_image.size())
+                                 .scaled(QSizeF(size()) * dpr, Qt::KeepAspectRatio)
+                                 .toSize()
+                                 .expandedTo(QSize(1, 1));
+        m_fitted = pixels.width() < m_image.width()
+            ? m_image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            : m_image;
+        m_fitted.setDevicePixelRatio(dpr);
+    }
+    return m_fitted;
 }
 
 void NowPlayingArtwork::describe(const QString &description)
@@ -73,8 +98,8 @@ void NowPlayingArtwork::paintEvent(QPaintEvent *)
     }
     if (m_image.isNull())
         return;
-    const QSizeF fitted = QSizeF(m_image.size()).scaled(frame.size(), Qt::KeepAspectRatio);
-    QRectF target(QPointF(), fitted);
+    const QSizeF fittedSize = QSizeF(m_image.size()).scaled(frame.size(), Qt::KeepAspectRatio);
+    QRectF target(QPointF(), fittedSize);
     target.moveCenter(frame.center());
-    painter.drawImage(target, m_image);
+    painter.drawImage(target, fitted());
 }

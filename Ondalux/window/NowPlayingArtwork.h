@@ -20,7 +20,7 @@ public:
 
     void showPlaceholder();
     // A null image leaves the frame empty inside its rounded clip. `description` says what the
-    // image shows, for assistive technology.
+    // image shows, for assistive technology. Showing what is shown already repaints nothing.
     void showImage(const QImage &image, const QString &description);
 
     Content content() const { return m_content; }
@@ -31,7 +31,10 @@ protected:
 
 private:
     void describe(const QString &description);
+    const QImage &fitted();
 
     Content m_content = Content::Placeholder;
     QImage m_image;
+    // m_image reduced to the frame at the screen's pixel density, made on the first paint.
+    QImage m_fitted;
 };
