@@ -1,4 +1,5 @@
 #include "MediaRuntime.h"
+#include "StreamTrust.h"
 
 #include <QByteArray>
 #include <QList>
@@ -95,12 +96,14 @@ void preloadStreamingParts()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        // Both MP3 decoders rank alike, so the name picked libav's, whose library alone took
-        // 45 ms to load at the first play; mpg123 is small and made for the job.
-        if (GstPluginFeature *mpg123
-            = gst_registry_lookup_feature(gst_registry_get(), "mpg123audiodec")) {
-            gst_plugin_feature_set_rank(mpg123, GST_RANK_PRIMARY);
-            gst_object_unref(mpg123);
+        // libav's decoders rank first or level with the small libraries made for MP3 and AAC,
+        // and loading libav maps tens of megabytes of codec libraries; faad decodes HE-AAC
+        // too, as AAC stations send it.
+        for (const char *small : { "mpg123audiodec", "faad" }) {
+            if (GstPluginFeature *decoder = gst_registry_lookup_feature(gst_registry_get(), small)) {
+                gst_plugin_feature_set_rank(decoder, GST_RANK_PRIMARY + 1);
+                gst_object_unref(decoder);
+            }
         }
         // Joined at exit, so the process never ends in the middle of loading a library.
         static std::jthread loader([] {
@@ -110,8 +113,11 @@ void preloadStreamingParts()
                 if (GstPlugin *plugin = gst_plugin_load_by_name(name))
                     gst_object_unref(plugin);
             }
-            // The TLS backend is a module of its own, loaded at the first secure connection.
+            // The TLS backend is a module of its own, loaded at the first secure connection, and
+            // the index of authorities reads every system certificate once.
             g_tls_backend_get_default();
+            if (GTlsDatabase *trust = StreamTrust::database())
+                g_object_unref(trust);
         });
     });
 }

@@ -8,7 +8,7 @@
 
 Q_LOGGING_CATEGORY(lcTrust, "ondalux.trust")
 
-// glib-networking's own databases hold every authority of the system parsed, about 10 MiB, and
+// glib-networking's own databases hold every authority of the system parsed, about 7 MiB, and
 // give each connection a trust list of its own, parsed again. A stream needs one authority, the
 // one that issued its server's chain: this database keeps the authorities as text by subject,
 // and verifies a chain against those whose subject issued a certificate of it, parsing only them.
@@ -183,6 +183,9 @@ GTlsDatabase *database()
         shared = G_TLS_DATABASE(g_object_new(sharedTrustType(), nullptr));
         reinterpret_cast<SharedTrust *>(shared)->anchors = anchors.release();
         madeFor = added;
+        // A new connection asks for the process's default database before it is given this
+        // one, and the default parses every authority: this one is the default too.
+        g_tls_backend_set_default_database(g_tls_backend_get_default(), shared);
     }
     return G_TLS_DATABASE(g_object_ref(shared));
 }

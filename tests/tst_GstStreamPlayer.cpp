@@ -222,8 +222,9 @@ private Q_SLOTS:
         QTest::newRow("MP3 without a type") << u"chord.mp3"_s << ""_ba << 0 << 60 << ""_ba << none;
         QTest::newRow("MP3 without a type, joined where it reads as lyrics")
             << u"chord.mp3"_s << "application/octet-stream"_ba << 0 << 5 << lyrics << none;
+        // Nor for AAC: faad is a fraction of libav's size.
         QTest::newRow("AAC over ICY") << u"chord.aac"_s << "audio/aacp"_ba << 16000 << 40 << ""_ba
-                                      << QStringList{ u"libav"_s, u"faad"_s };
+                                      << QStringList{ u"faad"_s };
         QTest::newRow("Ogg Vorbis") << u"chord-vorbis.ogg"_s << "application/ogg"_ba << 0 << 20
                                     << ""_ba << QStringList{ u"ogg"_s, u"vorbis"_s };
         QTest::newRow("Ogg Opus") << u"chord-opus.ogg"_s << "audio/ogg"_ba << 0 << 20 << ""_ba
