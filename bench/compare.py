@@ -395,9 +395,9 @@ class Died(Exception):
 class Ondalux:
     """The demo program, with its window on the private display, driven over MPRIS."""
 
-    def __init__(self, env=None, stderr=subprocess.DEVNULL):
+    def __init__(self, env=None, stderr=subprocess.DEVNULL, app=APP):
         # BENCH_WRAP runs it under a profiler, for example "heaptrack -o /tmp/ondalux".
-        self.proc = subprocess.Popen(os.environ.get('BENCH_WRAP', '').split() + [APP],
+        self.proc = subprocess.Popen(os.environ.get('BENCH_WRAP', '').split() + [app],
                                      stdout=subprocess.DEVNULL, stderr=stderr,
                                      env=dict(os.environ, **(env or {})))
         for _ in range(400):
@@ -423,6 +423,15 @@ class Ondalux:
 
 
 PLAYERS = os.environ.get('BENCH_PLAYERS', 'ondalux floor floor-icy gst-play mpv vlc').split()
+# BENCH_BEFORE names another build of the demo program (an earlier commit's), run beside the
+# current one as "ondalux-before" in the first-audio and steady rounds.
+BEFORE = os.environ.get('BENCH_BEFORE')
+if BEFORE:
+    PLAYERS.insert(1, 'ondalux-before')
+
+
+def ondalux_app(name):
+    return BEFORE if name == 'ondalux-before' else APP
 
 
 def first_audio(monitor, url, runs):
@@ -431,8 +440,8 @@ def first_audio(monitor, url, runs):
         order = PLAYERS[run % len(PLAYERS):] + PLAYERS[:run % len(PLAYERS)]
         for name in order:
             monitor.wait_silent()
-            if name == 'ondalux':
-                player = Ondalux()
+            if name.startswith('ondalux'):
+                player = Ondalux(app=ondalux_app(name))
                 start = time.monotonic()
                 player.play()
                 heard = monitor.first(start)
@@ -504,8 +513,10 @@ def steady(monitor, url, seconds=60, windows=10):
     results = {}
     for name in PLAYERS:
         monitor.wait_silent()
-        if name == 'ondalux':
-            player = Ondalux()
+        idle = None
+        if name.startswith('ondalux'):
+            player = Ondalux(app=ondalux_app(name))
+            idle = peak_rss_mib(player.proc.pid)  # the window open, its list loaded, not playing
             player.play()
             proc, pid = player.proc, player.proc.pid
         else:
@@ -521,7 +532,7 @@ def steady(monitor, url, seconds=60, windows=10):
             time.sleep(span)
             own.append((cpu_seconds(pid) - a) * seconds / span)
             sound.append((cpu_seconds(pulse) - b) * seconds / span)
-        results[name] = (own, sound, peak_rss_mib(pid))
+        results[name] = (own, sound, peak_rss_mib(pid), idle)
         stop(proc)
     return results
 
@@ -909,6 +920,16 @@ def report_starts(results, recovered, fresh):
     sys.stdout.flush()
 
 
+def report_steady(results):
+    for name, (own, sound, rss, idle) in results.items():
+        total = [a + b for a, b in zip(own, sound)]
+        print(f"  {name}: own {statistics.median(own):.2f} s, sound server"
+              f" {statistics.median(sound):.2f} s, together {statistics.median(total):.2f}"
+              f" s (min {min(total):.2f}, max {max(total):.2f}), peak RSS {rss:.1f} MiB"
+              + (f" ({idle:.1f} MiB with the window idle before playing)" if idle else ''),
+              flush=True)
+
+
 def main(what):
     share_sound_server()
     monitor = Monitor()
@@ -930,11 +951,7 @@ def main(what):
         if 'steady' in what:
             print('\nsteady state, 60 s of playback on the demo station (CPU s per 60 s)')
             seconds = int(os.environ.get('BENCH_STEADY_SECONDS', '60'))
-            for name, (own, sound, rss) in steady(monitor, demo_url, seconds).items():
-                total = [a + b for a, b in zip(own, sound)]
-                print(f"  {name}: own {statistics.median(own):.2f} s, sound server"
-                      f" {statistics.median(sound):.2f} s, together {statistics.median(total):.2f}"
-                      f" s (min {min(total):.2f}, max {max(total):.2f}), peak RSS {rss:.1f} MiB")
+            report_steady(steady(monitor, demo_url, seconds))
         station.close()
 
     if 'track-change' in what:
@@ -945,9 +962,13 @@ def main(what):
             print(f'  {line(name, offsets)}  ({marks} changes heard, {changes} titles)')
         station.close()
 
-    if 'first-audio' in what or 'switch' in what:
+    if 'first-audio' in what or 'switch' in what or 'steady-icecast' in what:
         station = DemoStation(stream_port=0)  # the song info hosts; Icecast takes the streams
         icecast = Icecast()
+        if 'steady-icecast' in what:
+            print('\nsteady state, 60 s of playback on Icecast (CPU s per 60 s)')
+            report_steady(steady(monitor, demo_url,
+                                 int(os.environ.get('BENCH_STEADY_SECONDS', '60'))))
         if 'first-audio' in what:
             report_first_audio('first audio, Icecast 2.4 MP3 mount (HTTPS)',
                                first_audio(monitor, demo_url, RUNS))
@@ -960,12 +981,18 @@ def main(what):
     if 'main-thread' in what:
         station = DemoStation(track_seconds=6)
         print('\nmain thread: longest time busy at once (demo station, 6 s tracks)', flush=True)
-        for _ in range(int(os.environ.get('BENCH_MAIN_THREAD_RUNS', '3'))):
-            monitor.wait_silent()
-            run = subprocess.run([MAIN_THREAD], capture_output=True, text=True, timeout=120)
-            print(''.join('  ' + l for l in run.stdout.splitlines(True)), flush=True)
-            if run.returncode != 0:
-                print(f'  bench_main_thread ended with {run.returncode}: {run.stderr[-2000:]}')
+        builds = [('ondalux', MAIN_THREAD)]
+        if BEFORE:  # the same program beside the earlier build
+            builds.append(('ondalux-before', os.path.join(os.path.dirname(os.path.dirname(
+                os.path.dirname(BEFORE))), 'bench', 'bench_main_thread')))
+        for run in range(int(os.environ.get('BENCH_MAIN_THREAD_RUNS', '3'))):
+            for name, program in builds:
+                monitor.wait_silent()
+                done = subprocess.run([program], capture_output=True, text=True, timeout=120)
+                print(f'  {name}, run {run + 1}:')
+                print(''.join('    ' + l for l in done.stdout.splitlines(True)), flush=True)
+                if done.returncode != 0:
+                    print(f'    ended with {done.returncode}: {done.stderr[-2000:]}')
         station.close()
 
     if 'typefind' in what:

@@ -53,7 +53,7 @@ void NowPlayingArtwork::showImage(const QImage &image, const QString &descriptio
 const QImage &NowPlayingArtwork::fitted()
 {
     const qreal dpr = devicePixelRatioF();
-    if (m_fitted.isNull() || m_fitted.devicePixelRatio() != dpr) {
+    if (m_fitted.isNull() || m_fittedFor != dpr) {
         const QSize pixels = QSizeF(m_image.size())
                                  .scaled(QSizeF(size()) * dpr, Qt::KeepAspectRatio)
                                  .toSize()
@@ -61,7 +61,7 @@ const QImage &NowPlayingArtwork::fitted()
         m_fitted = pixels.width() < m_image.width()
             ? m_image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
             : m_image;
-        m_fitted.setDevicePixelRatio(dpr);
+        m_fittedFor = dpr;
     }
     return m_fitted;
 }

@@ -37,4 +37,5 @@ private:
     QImage m_image;
     // m_image reduced to the frame at the screen's pixel density, made on the first paint.
     QImage m_fitted;
+    qreal m_fittedFor = 0; // the pixel density m_fitted was made for
 };
