@@ -95,6 +95,59 @@ QSize reducedSize(QSize size, const Bounds &bounds)
     return { std::max(1, qRound(width * factor)), std::max(1, qRound(height * factor)) };
 }
 
+// Qt splits converting or smooth-scaling a picture of more than 65,536 pixels over its GUI thread
+// pool and waits for the pieces, and the window's painting waits in the same pool: a worker
+// reducing a hostile cover that way froze the window for a second. Pieces this small are never
+// split.
+constexpr qsizetype unsplitPixels = 65535;
+
+// `image` at half its width and height, each pixel the mean of four, made a few rows at a time
+// so no step is large enough for Qt to split.
+QImage halved(const QImage &image)
+{
+    const int width = image.width() / 2;
+    const int height = image.height() / 2;
+    QImage half(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (half.isNull())
+        return {};
+    const int tileWidth = int(std::min<qsizetype>(image.width(), unsplitPixels / 2)) & ~1;
+    for (int y = 0; y < height; ++y) {
+        auto *out = reinterpret_cast<QRgb *>(half.scanLine(y));
+        for (int x0 = 0; x0 < width * 2; x0 += tileWidth) {
+            const int span = std::min(tileWidth, width * 2 - x0);
+            const QImage rows = image.copy(x0, y * 2, span, 2)
+                                    .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            const auto *top = reinterpret_cast<const QRgb *>(rows.constScanLine(0));
+            const auto *bottom = reinterpret_cast<const QRgb *>(rows.constScanLine(1));
+            for (int x = 0; x < span / 2; ++x) {
+                const QRgb a = top[2 * x], b = top[2 * x + 1], c = bottom[2 * x],
+                           d = bottom[2 * x + 1];
+                const auto mean = [&](int shift) {
+                    return ((((a >> shift) & 0xff) + ((b >> shift) & 0xff) + ((c >> shift) & 0xff)
+                             + ((d >> shift) & 0xff) + 2)
+                            / 4)
+                        << shift;
+                };
+                out[x0 / 2 + x] = mean(24) | mean(16) | mean(8) | mean(0);
+            }
+        }
+    }
+    return half;
+}
+
+// `image` reduced to `size` by halving it while it is at least twice as large, then smoothing
+// the rest, which is small enough by then not to be split.
+QImage reducedTo(QImage image, QSize size)
+{
+    while (!image.isNull() && image.width() >= 2 * size.width()
+           && image.height() >= 2 * size.height()) {
+        image = halved(image);
+    }
+    if (image.isNull() || image.size() == size)
+        return image;
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 // Some handlers decode other sizes than their header reported (a GIF's logical screen), so the
 // bounds are applied again to what was decoded.
 QImage kept(QImage image, const Bounds &bounds)
@@ -118,6 +171,12 @@ QImage kept(QImage image, const Bounds &bounds)
 }
 
 } // namespace
+
+QThreadPool &workers()
+{
+    static QThreadPool pool;
+    return pool;
+}
 
 bool Header::decodesWithin(qint64 bytes) const
 {
@@ -151,11 +210,15 @@ QImage decode(const QByteArray &bytes, const Bounds &bounds)
         return {};
     // A square box, so the reduction is the same whichever way the picture is turned.
     const QSize reduced = reducedSize(header->size, bounds);
-    if (reduced != header->size)
+    // JPEG reduces as it decodes; other readers decode whole and leave reducing to Qt.
+    const bool readerReduces = reader.supportsOption(QImageIOHandler::ScaledSize);
+    if (reduced != header->size && readerReduces)
         reader.setScaledSize(reduced);
     QImage image = reader.read();
     if (image.isNull() || image.sizeInBytes() > maxDecodedBytes)
         return {};
+    if (reduced != header->size && !readerReduces)
+        image = reducedTo(std::move(image), reduced);
     return kept(std::move(image), bounds);
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
+#include <QThreadPool>
 
 #include <optional>
 
@@ -42,5 +43,10 @@ std::optional<Header> readHeader(const QByteArray &bytes);
 // The image kept within `bounds`, in a format of at most 32 bits a pixel; null when the bytes
 // are not an allowed image, would decode past maxDecodedBytes or do not decode.
 QImage decode(const QByteArray &bytes, const Bounds &bounds);
+
+// Where to run decode() off the main thread. Not Qt's global pool: Qt splits large fills and
+// conversions over that one and waits for the pieces, painting on the main thread included, so
+// decodes there made the window wait for them.
+QThreadPool &workers();
 
 } // namespace ImageDecoder

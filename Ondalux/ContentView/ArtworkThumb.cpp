@@ -146,7 +146,7 @@ void ArtworkThumb::startLoad()
             finishLoad(url, watcher->result());
             watcher->deleteLater();
         });
-        watcher->setFuture(QtConcurrent::run(&ArtworkThumb::decode, result.body));
+        watcher->setFuture(QtConcurrent::run(&ImageDecoder::workers(), &ArtworkThumb::decode, result.body));
     });
 }
 

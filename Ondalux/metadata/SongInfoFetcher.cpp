@@ -1,6 +1,7 @@
 #include "SongInfoFetcher.h"
 
 #include "ArtworkDecoder.h"
+#include "ImageDecoder.h"
 #include "HttpSession.h"
 #include "SongInfoPayload.h"
 
@@ -115,7 +116,7 @@ void SongInfoFetcher::decodeArtwork(const QByteArray &bytes, const QUuid &statio
             Q_EMIT artworkReady(image);
         endWork();
     });
-    watcher->setFuture(QtConcurrent::run(&ArtworkDecoder::decode, bytes));
+    watcher->setFuture(QtConcurrent::run(&ImageDecoder::workers(), &ArtworkDecoder::decode, bytes));
 }
 
 bool SongInfoFetcher::isLatest(const QUuid &station, quint64 serial) const
