@@ -25,8 +25,9 @@ public:
     static constexpr std::chrono::milliseconds defaultIdleTimeout = std::chrono::seconds(10);
     // As for the now-playing cover: a 1 MB image arrives in 22 s at 384 kbit/s.
     static constexpr std::chrono::milliseconds deadline = std::chrono::seconds(30);
-    // Decoded images are kept square and at most this large, enough for a scale factor of 4.
-    static constexpr int keptSide = 4 * side;
+    // Decoded images are kept square and at most this large: two pixels a point, as the
+    // now-playing cover. Ten of them stay in memory as long as the list shows them.
+    static constexpr int keptSide = 2 * side;
 
     enum class Phase {
         Placeholder, // no URL
