@@ -1,4 +1,5 @@
 #include "HttpSession.h"
+#include "TlsTrust.h"
 
 #include "Clock.h"
 #include "ResponseCache.h"
@@ -184,7 +185,8 @@ void HttpSession::get(const Request &request, const QObject *context, Completion
     transfer->hasContext = context != nullptr;
     transfer->completion = std::move(completion);
     transfer->deadline = d->clock->now() + request.deadline;
-    d->start(this, transfer);
+    // The build's own authority may still be on its way to Qt; nothing goes out before it.
+    TlsTrust::whenTrusted(this, [this, transfer] { d->start(this, transfer); });
 }
 
 void HttpSession::setCacheCapacity(qint64 bytes)

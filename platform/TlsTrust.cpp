@@ -1,8 +1,14 @@
 #include "TlsTrust.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QList>
+#include <QPointer>
 #include <QSslCertificate>
 #include <QSslConfiguration>
+#include <QThreadPool>
+
+#include <utility>
 
 namespace TlsTrust {
 
@@ -12,6 +18,37 @@ QByteArray &addedPem()
 {
     static QByteArray pem;
     return pem;
+}
+
+// What waits for installBuildAuthority(); main thread only.
+struct Installing
+{
+    bool running = false;
+    QList<std::pair<QPointer<const QObject>, std::function<void()>>> waiting;
+};
+
+Installing &installing()
+{
+    static Installing state;
+    return state;
+}
+
+// Its own thread: Qt's global pool is where painting waits for pieces of large fills.
+QThreadPool &reader()
+{
+    static QThreadPool pool;
+    return pool;
+}
+
+void trustInQt(QList<QSslCertificate> authorities, const QList<QSslCertificate> &extra)
+{
+    for (const QSslCertificate &certificate : extra) {
+        if (!authorities.contains(certificate))
+            authorities.append(certificate);
+    }
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setCaCertificates(authorities);
+    QSslConfiguration::setDefaultConfiguration(config);
 }
 
 } // namespace
@@ -54,9 +91,37 @@ QByteArray additionalAuthoritiesPem()
 
 void installBuildAuthority()
 {
-    const QByteArray pem = buildAuthorityPem();
-    if (!pem.isEmpty())
-        trustInAddition(pem);
+    const QList<QSslCertificate> extra = QSslCertificate::fromData(buildAuthorityPem(), QSsl::Pem);
+    if (extra.isEmpty())
+        return;
+    // The stream's verification reads this from its own threads, all started after this call.
+    for (const QSslCertificate &certificate : extra)
+        addedPem() += certificate.toPem();
+    installing().running = true;
+    QPointer<QCoreApplication> app = QCoreApplication::instance();
+    reader().start([app, extra] {
+        QList<QSslCertificate> system = QSslConfiguration::systemCaCertificates();
+        if (!app)
+            return;
+        QMetaObject::invokeMethod(app, [system = std::move(system), extra] {
+            trustInQt(system, extra);
+            const auto waiting = std::exchange(installing().waiting, {});
+            installing().running = false;
+            for (const auto &[context, then] : waiting) {
+                if (context)
+                    then();
+            }
+        });
+    });
+}
+
+void whenTrusted(const QObject *context, std::function<void()> then)
+{
+    if (!installing().running) {
+        then();
+        return;
+    }
+    installing().waiting.append({ QPointer<const QObject>(context), std::move(then) });
 }
 
 } // namespace TlsTrust

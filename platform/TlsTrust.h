@@ -2,6 +2,10 @@
 
 #include <QByteArray>
 
+#include <functional>
+
+class QObject;
+
 // Which certificate authorities the process trusts: always the system's, plus those added here.
 namespace TlsTrust {
 
@@ -16,7 +20,13 @@ bool trustInAddition(const QByteArray &pem);
 // parts of the program that verify TLS without Qt.
 QByteArray additionalAuthoritiesPem();
 
-// Trusts the build's own authority, when it has one. Call once at start-up.
+// Trusts the build's own authority, when it has one. Call once at start-up, on the main thread.
+// Qt then needs every system authority listed, and reading them takes 100 ms or more, so that
+// part runs on a worker; other parts of the program see the authority at once.
 void installBuildAuthority();
+
+// Runs `then` on the main thread once Qt trusts what installBuildAuthority() adds: at once, unless
+// that is still in progress. Nothing runs when `context` is gone by then.
+void whenTrusted(const QObject *context, std::function<void()> then);
 
 } // namespace TlsTrust
