@@ -131,6 +131,9 @@ private Q_SLOTS:
                                          << u"https://softorbit.example/np/c.jpg"_s;
         QTest::newRow("precedence") << QByteArray(R"({"albumart":"z.jpg","artwork":"a.jpg"})")
                                     << u"https://softorbit.example/np/a.jpg"_s;
+        QTest::newRow("picture before artwork_url")
+            << QByteArray(R"({"artwork_url":"u.jpg","picture":"p.jpg"})")
+            << u"https://softorbit.example/np/p.jpg"_s;
         QTest::newRow("last choice")
             << QByteArray(R"({"albumart":"z.jpg"})") << u"https://softorbit.example/np/z.jpg"_s;
         QTest::newRow("rooted") << QByteArray(R"({"image":"/art/c.png"})")
