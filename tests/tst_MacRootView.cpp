@@ -204,8 +204,8 @@ private Q_SLOTS:
             << QStringList{ u"show"_s, u"play"_s, u"track X"_s, u"wait 5"_s, u"track Y"_s }
             << QStringList{ u"a"_s, u"a"_s } << true;
         QTest::newRow("exactly 8.0 s is too soon, later is not")
-            << QStringList{ u"show"_s,    u"play"_s,       u"track X"_s, u"wait 8"_s,
-                            u"track Y"_s, u"wait 0.001"_s, u"track Z"_s }
+            << QStringList{ u"show"_s,    u"play"_s,    u"track X"_s,    u"wait 8"_s,
+                            u"track Y"_s, u"loads 2"_s, u"wait 0.001"_s, u"track Z"_s }
             << QStringList{ u"a"_s, u"a"_s, u"a"_s } << true;
         QTest::newRow("a track change while paused")
             << QStringList{ u"show"_s, u"play"_s, u"pause"_s, u"track X"_s }
@@ -236,6 +236,8 @@ private Q_SLOTS:
                                                          : m_view->radiobeatloom());
             } else if (step.startsWith(u"wait "_s)) {
                 m_clock.advance(std::chrono::duration<double>(argument.toDouble()));
+            } else if (step.startsWith(u"loads "_s)) {
+                QCOMPARE(started.count(), argument.toInt());
             } else if (argument == m_view->current().name()) {
                 announceTrack({}, {}); // blank song info stands for the station's name
             } else {
@@ -306,7 +308,7 @@ private Q_SLOTS:
         QTest::newRow("artwork") << u".* > Graphic 'Artwork'"_s << 1;
         QTest::newRow("station name and now playing") << u".* > StaticText 'Softorbit'"_s << 2;
         QTest::newRow("volume") << u".* > Slider 'Volume'"_s << 1;
-        QTest::newRow("list") << u".* > List 'Last 10'"_s << 1;
+        QTest::newRow("list and its heading") << u".* > (List|StaticText) 'Last 10'"_s << 2;
         QTest::newRow("list items") << u"List > ListItem '.*'"_s << 10;
         QTest::newRow("first item") << u"List > "_s + QRegularExpression::escape(item(1)) << 1;
         QTest::newRow("store links") << u"ListItem > Link 'Open in Apple Music'"_s << 5;
