@@ -185,7 +185,7 @@ private Q_SLOTS:
                         TestHttpServer::json(R"({"title":")" + title.toLatin1() + R"("})"));
         m_engine->play(station(u"Softorbit"_s));
         QTRY_VERIFY(m_engine->nowPlaying().startsWith(u"aaa"_s));
-        QCOMPARE(m_engine->nowPlaying().size(), RadioPlayer::maxNowPlayingLength);
+        QCOMPARE(m_engine->nowPlaying().size(), 500);
         QVERIFY(m_engine->nowPlaying().endsWith(QChar(0x2026)));
         QCOMPARE(info().value(NowPlayingInfoCenter::Title).toString(), m_engine->nowPlaying());
     }
