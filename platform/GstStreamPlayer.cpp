@@ -44,6 +44,7 @@ GstStreamPlayer::GstStreamPlayer(const Options &options, QObject *parent)
     for (QTimer *timer : { &d->retryTimer, &d->watchdog, &d->stateCheck, &d->positionPoll })
         timer->setParent(this);
     d->positionPoll.setObjectName(QStringLiteral("positionPoll"));
+    d->retryTimer.setObjectName(QStringLiteral("retryTimer"));
     d->retryTimer.setSingleShot(true);
     connect(&d->retryTimer, &QTimer::timeout, this, [this] {
         if (d->wantPlaying)

@@ -443,9 +443,16 @@ private Q_SLOTS:
         player.play();
         QVERIFY(started.wait(10'000));
 
+        // Silence counts from the last audio, not from the start.
+        const auto stallTimeout = GstStreamPlayer::Options{}.stallTimeout;
+        m_clock.advance(stallTimeout - 1s);
+        QTest::qWait(1200); // the watchdog looks twice a second
         m_server->setStreamPaused(u"/live"_s, true);
         QTest::qWait(1500); // the output runs dry
-        m_clock.advance(GstStreamPlayer::Options{}.stallTimeout + 1s);
+        m_clock.advance(2s);
+        QTest::qWait(1200);
+        QCOMPARE(m_server->requestCount(u"/live"_s), 1);
+        m_clock.advance(stallTimeout - 2s);
         QTRY_COMPARE_WITH_TIMEOUT(m_server->requestCount(u"/live"_s), 2, 5000);
         m_server->setStreamPaused(u"/live"_s, false);
         QVERIFY(started.wait(10'000));
@@ -468,8 +475,13 @@ private Q_SLOTS:
     {
         QFETCH(QString, fault);
         const auto pastStallTimeout = GstStreamPlayer::Options{}.stallTimeout + 1s;
-        GstStreamPlayer player(options());
+        GstStreamPlayer::Options shortWaits = options();
+        shortWaits.longestRetryDelay = 300ms;
+        GstStreamPlayer player(shortWaits);
         QSignalSpy started(&player, &GstStreamPlayer::audioStarted);
+        QList<int> waits; // before each reconnection
+        auto *retry = player.findChild<QTimer *>(u"retryTimer"_s);
+        connect(retry, &QTimer::timeout, this, [&] { waits << retry->interval(); });
         player.replaceCurrentItem(m_server->url(u"/live"_s));
         if (fault == u"restart") {
             player.play();
@@ -511,6 +523,13 @@ private Q_SLOTS:
         }
         const qsizetype before = started.count();
         QTRY_COMPARE_WITH_TIMEOUT(started.count(), before + 1, 15'000);
+        // Each wait doubled the one before, up to the longest; audio brings back the first.
+        QVERIFY(waits.size() >= 2);
+        for (qsizetype i = 0; i < waits.size(); ++i)
+            QCOMPARE(waits.at(i), std::min(100 << i, 300));
+        m_server->dropStreamConnections(u"/live"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(started.count(), before + 2, 15'000);
+        QCOMPARE(waits.last(), 100);
     }
 
     void tls_onlyAValidCertificatePlays_data()
