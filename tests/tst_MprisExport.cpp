@@ -11,6 +11,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QDBusObjectPath>
 #include <QDir>
 #include <QFileInfo>
@@ -246,6 +247,13 @@ private Q_SLOTS:
         QCOMPARE(playerctl({ u"status"_s }), status);
         // Volume reads the engine's, which a write changed, clamped.
         QCOMPARE(playerctl({ u"volume"_s }), QString::number(m_engine->volume(), 'f', 6));
+        // A live stream pauses, but never seeks or skips.
+        QDBusInterface player(serviceName, u"/org/mpris/MediaPlayer2"_s,
+                              u"org.mpris.MediaPlayer2.Player"_s);
+        for (const auto &[name, can] : { std::pair("CanPause", true), std::pair("CanControl", true),
+                                         std::pair("CanSeek", false), std::pair("CanGoNext", false),
+                                         std::pair("CanGoPrevious", false) })
+            QCOMPARE(player.property(name), QVariant(can));
     }
 
     // Play before a station, asked directly: playerctl might not ask when CanPlay is false.
