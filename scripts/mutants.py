@@ -47,7 +47,8 @@ def read(list_path):
             elif line.startswith("+ ") or line == "+":
                 current.new.append(line[2:])
             elif line.strip().startswith("equivalent:"):
-                current.equivalent = line.strip()[len("equivalent:"):].strip()
+                reason = line.strip()[len("equivalent:"):].strip()
+                current.equivalent = f"{current.equivalent} {reason}".strip()
             else:
                 current.words.append(line.strip())
     seen = set()

@@ -65,7 +65,7 @@ private Q_SLOTS:
         const Station original = sample();
         QVERIFY(!(changed == original));
         QVERIFY(changed != original);
-        // Distinct keys in both hash containers the program may use.
+        // Distinct keys in both hash containers; equality, not the hash, keeps them apart.
         QCOMPARE(QSet<Station>({ original, changed }).size(), 2);
         QCOMPARE((std::unordered_set<Station>{ original, changed }.size()), size_t(2));
     }
