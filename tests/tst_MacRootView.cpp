@@ -210,9 +210,9 @@ private Q_SLOTS:
         QTest::newRow("a track change while paused")
             << QStringList{ u"show"_s, u"play"_s, u"pause"_s, u"track X"_s }
             << QStringList{ u"a"_s } << false;
-        QTest::newRow("a text equal to the station name")
-            << QStringList{ u"show"_s, u"play"_s, u"track Softorbit"_s } << QStringList{ u"a"_s }
-            << false;
+        QTest::newRow("a track, then a text equal to the station name")
+            << QStringList{ u"show"_s, u"play"_s, u"track X"_s, u"wait 9"_s, u"track Softorbit"_s }
+            << QStringList{ u"a"_s, u"a"_s } << true;
         QTest::newRow("station switch does not move the throttle")
             << QStringList{ u"show"_s,   u"play"_s,   u"track X"_s,
                             u"wait 3"_s, u"pick b"_s, u"track Y"_s }
