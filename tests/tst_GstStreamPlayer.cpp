@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <utility>
 
 using namespace std::chrono_literals;
@@ -136,6 +137,20 @@ private:
     {
         const quint64 played = player.audioBuffersPlayed();
         return QTest::qWaitFor([&] { return player.audioBuffersPlayed() > played + 20; }, 15'000);
+    }
+
+    // Waits until audio stops reaching the output; how much had reached it by then.
+    static std::optional<quint64> untilDry(const GstStreamPlayer &player)
+    {
+        quint64 played = 0;
+        const bool dry = QTest::qWaitFor(
+            [&] {
+                QTest::qWait(1000);
+                const quint64 before = std::exchange(played, player.audioBuffersPlayed());
+                return before == played;
+            },
+            20'000);
+        return dry ? std::optional(played) : std::nullopt;
     }
 
     void serveStream(std::chrono::milliseconds burst = 0ms, int rate = bytesPerSecond,
@@ -392,20 +407,14 @@ private Q_SLOTS:
         GstStreamPlayer player(options());
         QVERIFY(playLive(player));
         m_server->setStreamPaused(u"/live"_s, true);
-        quint64 played = 0;
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                QTest::qWait(1000);
-                const quint64 before = std::exchange(played, player.audioBuffersPlayed());
-                return before == played;
-            },
-            20'000));
+        const std::optional<quint64> played = untilDry(player);
+        QVERIFY(played);
         player.pause();
         player.play();
         m_server->setStreamPaused(u"/live"_s, false);
         QTest::qWait(1000);
         // At most the buffer the paused output takes to preroll; playing would be some forty.
-        QVERIFY(player.audioBuffersPlayed() <= played + 1);
+        QVERIFY(player.audioBuffersPlayed() <= *played + 1);
         QVERIFY(audioFlowsOn(player));
     }
 
@@ -448,11 +457,11 @@ private Q_SLOTS:
         m_clock.advance(stallTimeout - 1s);
         QTest::qWait(1200); // the watchdog looks twice a second
         m_server->setStreamPaused(u"/live"_s, true);
-        QTest::qWait(1500); // the output runs dry
+        QVERIFY(untilDry(player));
         m_clock.advance(2s);
         QTest::qWait(1200);
         QCOMPARE(m_server->requestCount(u"/live"_s), 1);
-        m_clock.advance(stallTimeout - 2s);
+        m_clock.advance(stallTimeout);
         QTRY_COMPARE_WITH_TIMEOUT(m_server->requestCount(u"/live"_s), 2, 5000);
         m_server->setStreamPaused(u"/live"_s, false);
         QVERIFY(started.wait(10'000));
