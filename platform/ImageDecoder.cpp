@@ -217,8 +217,9 @@ QImage decode(const QByteArray &bytes, const Bounds &bounds)
     QImage image = reader.read();
     if (image.isNull() || image.sizeInBytes() > maxDecodedBytes)
         return {};
-    if (reduced != header->size && !readerReduces)
-        image = reducedTo(std::move(image), reduced);
+    // From what was decoded, which may not be the size the header reported.
+    if (!readerReduces)
+        image = reducedTo(image, reducedSize(image.size(), bounds));
     return kept(std::move(image), bounds);
 }
 
