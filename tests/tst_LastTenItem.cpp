@@ -13,21 +13,29 @@ QByteArray json(const char *text)
     return QByteArray(text).replace('\'', '"');
 }
 
-using Key = LastTenItem::CodingKeys;
-
-constexpr Key allKeys[]
-    = { Key::artist,   Key::title,       Key::mix,      Key::year,  Key::buycd,
-        Key::picture,  Key::artwork_url, Key::artwork,  Key::cover, Key::coverart,
-        Key::albumart, Key::image,       Key::image_url };
-
-// A record's present fields as "key=value", in key order; absent fields are left out, so an
-// empty value ("title=") and an absent one stay apart.
+// A record's present fields as "key=value", in the document's key order; absent fields are left
+// out, so an empty value ("title=") and an absent one stay apart.
 QString describe(const LastTenItem &item)
 {
+    const std::pair<const char *, std::optional<QString> LastTenItem::*> fields[] = {
+        { "artist", &LastTenItem::artist },
+        { "title", &LastTenItem::title },
+        { "mix", &LastTenItem::mix },
+        { "year", &LastTenItem::year },
+        { "buycd", &LastTenItem::buycd },
+        { "picture", &LastTenItem::picture },
+        { "artwork_url", &LastTenItem::artwork_url },
+        { "artwork", &LastTenItem::artwork },
+        { "cover", &LastTenItem::cover },
+        { "coverart", &LastTenItem::coverart },
+        { "albumart", &LastTenItem::albumart },
+        { "image", &LastTenItem::image },
+        { "image_url", &LastTenItem::image_url },
+    };
     QStringList present;
-    for (const Key key : allKeys) {
-        if (item[key])
-            present.append(LastTenItem::stringValue(key) + u'=' + *item[key]);
+    for (const auto &[name, member] : fields) {
+        if (item.*member)
+            present.append(QLatin1StringView(name) + u'=' + *(item.*member));
     }
     return present.join(u'|');
 }

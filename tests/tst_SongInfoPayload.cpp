@@ -6,10 +6,7 @@
 
 using namespace Qt::StringLiterals;
 
-using Key = SongInfoPayload::CodingKeys;
-
 Q_DECLARE_METATYPE(std::optional<SongInfoPayload>)
-Q_DECLARE_METATYPE(std::optional<Key>)
 
 namespace {
 
@@ -27,28 +24,6 @@ class tst_SongInfoPayload : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void codingKey_mapsExactNamesOnly_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<std::optional<Key>>("key");
-        QTest::newRow("artist") << u"artist"_s << std::optional(Key::artist);
-        QTest::newRow("artwork_url") << u"artwork_url"_s << std::optional(Key::artwork_url);
-        QTest::newRow("albumart") << u"albumart"_s << std::optional(Key::albumart);
-        QTest::newRow("other case") << u"Artist"_s << std::optional<Key>();
-        QTest::newRow("last-ten key") << u"image_url"_s << std::optional<Key>();
-        QTest::newRow("padded") << u"title "_s << std::optional<Key>();
-        QTest::newRow("empty") << QString() << std::optional<Key>();
-    }
-
-    void codingKey_mapsExactNamesOnly()
-    {
-        QFETCH(QString, name);
-        QFETCH(std::optional<Key>, key);
-        QCOMPARE(SongInfoPayload::codingKey(name), key);
-        if (key)
-            QCOMPARE(SongInfoPayload::stringValue(*key), name);
-    }
-
     void decode_data()
     {
         QTest::addColumn<QByteArray>("body");

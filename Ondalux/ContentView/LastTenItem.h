@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <QStringView>
 #include <QUuid>
 
 #include <optional>
@@ -14,23 +13,6 @@ class QJsonValue;
 // exactly as sent; absent and empty stay apart.
 struct LastTenItem
 {
-    // The document's keys, in the order they are read.
-    enum class CodingKeys {
-        artist,
-        title,
-        mix,
-        year,
-        buycd,
-        picture,
-        artwork_url,
-        artwork,
-        cover,
-        coverart,
-        albumart,
-        image,
-        image_url,
-    };
-
     struct Wrapped;
 
     // Made afresh for every decoded record, never read from the document.
@@ -50,12 +32,6 @@ struct LastTenItem
     std::optional<QString> image{};
     std::optional<QString> image_url{};
 
-    // The key spelled exactly `key`; none for any other spelling.
-    static std::optional<CodingKeys> codingKey(QStringView key);
-    static QString stringValue(CodingKeys key);
-    std::optional<QString> &operator[](CodingKeys key);
-    const std::optional<QString> &operator[](CodingKeys key) const;
-
     // One entry; none when it is not an object or a known key holds anything but a string or
     // null.
     static std::optional<LastTenItem> decode(const QJsonValue &entry);
@@ -64,13 +40,8 @@ struct LastTenItem
 // The object form of the document.
 struct LastTenItem::Wrapped
 {
-    enum class CodingKeys { items, data };
-
     std::optional<QList<LastTenItem>> items{};
     std::optional<QList<LastTenItem>> data{};
-
-    static std::optional<CodingKeys> codingKey(QStringView key);
-    static QString stringValue(CodingKeys key);
 
     // None when `value` is not an object, or "items" or "data" is neither absent, null nor an
     // array of entries that all decode.

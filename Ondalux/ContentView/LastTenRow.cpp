@@ -121,12 +121,13 @@ LastTenRow::LastTenRow(const LastTenItem &item, const QUrl &baseURL, HttpSession
 
 std::optional<QUrl> LastTenRow::artworkURL(const LastTenItem &item, const QUrl &baseURL)
 {
-    using Key = LastTenItem::CodingKeys;
-    static constexpr std::array precedence{ Key::picture, Key::artwork_url, Key::artwork,
-                                            Key::cover,   Key::coverart,    Key::albumart,
-                                            Key::image,   Key::image_url };
-    for (const Key key : precedence) {
-        const std::optional<QString> &reference = item[key];
+    static constexpr std::array precedence{
+        &LastTenItem::picture, &LastTenItem::artwork_url, &LastTenItem::artwork,
+        &LastTenItem::cover,   &LastTenItem::coverart,    &LastTenItem::albumart,
+        &LastTenItem::image,   &LastTenItem::image_url,
+    };
+    for (const auto member : precedence) {
+        const std::optional<QString> &reference = item.*member;
         if (!reference)
             continue;
         // The first present reference decides, even an empty or unusable one.

@@ -1,9 +1,9 @@
 #include "SongInfoPayload.h"
 
+#include "JsonFields.h"
+
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QJsonParseError>
-#include <QJsonValue>
 #include <QStringList>
 
 #include <array>
@@ -12,31 +12,22 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-using Key = SongInfoPayload::CodingKeys;
-using Field = std::optional<QString> SongInfoPayload::*;
+using Field = JsonTextField<SongInfoPayload>;
 
-struct KeyField
-{
-    Key key;
-    QLatin1StringView name;
-    Field field;
-};
-
-// In declaration order, the order in which keys are read and artwork is chosen.
-constexpr std::array<KeyField, 10> keyFields{ {
-    { Key::artist, "artist"_L1, &SongInfoPayload::artist },
-    { Key::title, "title"_L1, &SongInfoPayload::title },
-    { Key::mix, "mix"_L1, &SongInfoPayload::mix },
-    { Key::picture, "picture"_L1, &SongInfoPayload::picture },
-    { Key::artwork_url, "artwork_url"_L1, &SongInfoPayload::artwork_url },
-    { Key::artwork, "artwork"_L1, &SongInfoPayload::artwork },
-    { Key::image, "image"_L1, &SongInfoPayload::image },
-    { Key::cover, "cover"_L1, &SongInfoPayload::cover },
-    { Key::coverart, "coverart"_L1, &SongInfoPayload::coverart },
-    { Key::albumart, "albumart"_L1, &SongInfoPayload::albumart },
+constexpr std::array<Field, 10> fields{ {
+    { "artist"_L1, &SongInfoPayload::artist },
+    { "title"_L1, &SongInfoPayload::title },
+    { "mix"_L1, &SongInfoPayload::mix },
+    { "picture"_L1, &SongInfoPayload::picture },
+    { "artwork_url"_L1, &SongInfoPayload::artwork_url },
+    { "artwork"_L1, &SongInfoPayload::artwork },
+    { "image"_L1, &SongInfoPayload::image },
+    { "cover"_L1, &SongInfoPayload::cover },
+    { "coverart"_L1, &SongInfoPayload::coverart },
+    { "albumart"_L1, &SongInfoPayload::albumart },
 } };
 
-constexpr std::array<Field, 7> artworkPrecedence{
+constexpr std::array artworkPrecedence{
     &SongInfoPayload::picture,  &SongInfoPayload::artwork_url, &SongInfoPayload::artwork,
     &SongInfoPayload::image,    &SongInfoPayload::cover,       &SongInfoPayload::coverart,
     &SongInfoPayload::albumart,
@@ -44,41 +35,15 @@ constexpr std::array<Field, 7> artworkPrecedence{
 
 } // namespace
 
-std::optional<SongInfoPayload::CodingKeys> SongInfoPayload::codingKey(QStringView name)
-{
-    for (const KeyField &entry : keyFields) {
-        if (name == entry.name)
-            return entry.key;
-    }
-    return std::nullopt;
-}
-
-QString SongInfoPayload::stringValue(CodingKeys key)
-{
-    for (const KeyField &entry : keyFields) {
-        if (entry.key == key)
-            return entry.name;
-    }
-    return {};
-}
-
 std::optional<SongInfoPayload> SongInfoPayload::decode(const QByteArray &body)
 {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return std::nullopt;
-    // With duplicate names the last member wins, as QJsonObject keeps it.
-    const QJsonObject object = document.object();
     SongInfoPayload payload;
-    for (const KeyField &entry : keyFields) {
-        const QJsonValue value = object.value(entry.name);
-        if (value.isUndefined() || value.isNull())
-            continue;
-        if (!value.isString())
-            return std::nullopt;
-        payload.*entry.field = value.toString();
-    }
+    if (!readTextFields(document.object(), fields, payload))
+        return std::nullopt;
     return payload;
 }
 
@@ -102,7 +67,7 @@ QString SongInfoPayload::nowPlayingText(const QString &stationName) const
 
 std::optional<QString> SongInfoPayload::artworkReference() const
 {
-    for (const Field field : artworkPrecedence) {
+    for (const auto field : artworkPrecedence) {
         if (this->*field)
             return this->*field;
     }

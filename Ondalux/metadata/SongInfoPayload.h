@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringView>
 #include <QUrl>
 
 #include <optional>
@@ -11,25 +10,6 @@
 // absent or a string, which may be empty; empty and absent stay apart.
 struct SongInfoPayload
 {
-    // The document's keys, in declaration order, which is also the artwork precedence.
-    enum class CodingKeys {
-        artist,
-        title,
-        mix,
-        picture,
-        artwork_url,
-        artwork,
-        image,
-        cover,
-        coverart,
-        albumart,
-    };
-
-    // Exact and case-sensitive; a name that is not a key maps to none. Keys have no integer form.
-    static std::optional<CodingKeys> codingKey(QStringView name);
-    static std::optional<CodingKeys> codingKey(int) = delete;
-    static QString stringValue(CodingKeys key);
-
     // One payload from a whole response body, or none when it is not JSON, not an object, or
     // holds something other than a string or null under a key.
     static std::optional<SongInfoPayload> decode(const QByteArray &body);
