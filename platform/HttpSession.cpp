@@ -194,11 +194,6 @@ void HttpSession::setCacheCapacity(qint64 bytes)
     d->cache.setCapacity(bytes);
 }
 
-qint64 HttpSession::cacheCapacity() const
-{
-    return d->cache.capacity();
-}
-
 void HttpSession::Private::start(HttpSession *session, const std::shared_ptr<Transfer> &transfer)
 {
     QNetworkRequest networkRequest(transfer->at);

@@ -83,7 +83,6 @@ public:
 
     // The in-memory cache's bound, in bytes; least recently used responses go first.
     void setCacheCapacity(qint64 bytes);
-    qint64 cacheCapacity() const;
 
 private:
     struct Private;

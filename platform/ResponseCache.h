@@ -22,7 +22,6 @@ public:
         qint64 cost = 0; // bytes charged against the capacity
     };
 
-    qint64 capacity() const { return m_capacity; }
     // Drops entries at once until the rest fit.
     void setCapacity(qint64 bytes);
 

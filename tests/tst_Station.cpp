@@ -1,75 +1,15 @@
 #include "Station.h"
 #include "StationCatalogue.h"
 
-#include <QHash>
-#include <QSet>
 #include <QTest>
 
-#include <unordered_set>
-
 using namespace Qt::StringLiterals;
-
-namespace {
-
-const QUuid fixedId
-    = QUuid::fromString(QLatin1StringView("{6f1c2a5e-2d1b-4c43-9a55-0d1f8e7b3c21}"));
-
-Station sample()
-{
-    return Station(fixedId, QStringLiteral("Softorbit"),
-                   QUrl(QStringLiteral("https://s.example/a")), QStringLiteral("SoftorbitArt"),
-                   QUrl(QStringLiteral("https://w.example/n.json")),
-                   QUrl(QStringLiteral("https://w.example/l.json")));
-}
-
-} // namespace
 
 class tst_Station : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void equality_copy_isEqualAndHashesEqually()
-    {
-        const Station station = sample();
-        const Station copy = station; // NOLINT(performance-unnecessary-copy-initialization)
-        QCOMPARE(copy, station);
-        QCOMPARE(qHash(copy), qHash(station));
-        QCOMPARE(std::hash<Station>{}(copy), std::hash<Station>{}(station));
-    }
-
-    void equality_oneFieldDiffers_isUnequal_data()
-    {
-        QTest::addColumn<Station>("changed");
-        const Station s = sample();
-        QTest::newRow("id") << Station(QUuid::createUuid(), s.name(), s.url(), s.artworkName(),
-                                       s.nowPlayingJSON(), s.lastTenJSON());
-        QTest::newRow("name") << Station(s.id(), QStringLiteral("softorbit"), s.url(),
-                                         s.artworkName(), s.nowPlayingJSON(), s.lastTenJSON());
-        QTest::newRow("url") << Station(s.id(), s.name(),
-                                        QUrl(QStringLiteral("https://s.example/b")),
-                                        s.artworkName(), s.nowPlayingJSON(), s.lastTenJSON());
-        QTest::newRow("artworkName") << Station(s.id(), s.name(), s.url(), QStringLiteral("Other"),
-                                                s.nowPlayingJSON(), s.lastTenJSON());
-        QTest::newRow("nowPlayingJSON")
-            << Station(s.id(), s.name(), s.url(), s.artworkName(),
-                       QUrl(QStringLiteral("https://w.example/other.json")), s.lastTenJSON());
-        QTest::newRow("lastTenJSON")
-            << Station(s.id(), s.name(), s.url(), s.artworkName(), s.nowPlayingJSON(),
-                       QUrl(QStringLiteral("https://x.example/l.json")));
-    }
-
-    void equality_oneFieldDiffers_isUnequal()
-    {
-        QFETCH(Station, changed);
-        const Station original = sample();
-        QVERIFY(!(changed == original));
-        QVERIFY(changed != original);
-        // Distinct keys in both hash containers; equality, not the hash, keeps them apart.
-        QCOMPARE(QSet<Station>({ original, changed }).size(), 2);
-        QCOMPARE((std::unordered_set<Station>{ original, changed }.size()), size_t(2));
-    }
-
     void construction_givesEachRecordAFreshId()
     {
         const Station first = StationCatalogue::softorbit();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "SongInfoFetcher.h"
-#include "SongInfoPayload.h"
 #include "Station.h"
 #include "StreamPlayer.h"
 
@@ -27,8 +26,6 @@ class RadioPlayer : public QObject
     Q_PROPERTY(QImage artworkImage READ artworkImage NOTIFY artworkImageChanged)
 
 public:
-    using Payload = SongInfoPayload;
-
     // The track's text is shown and published at most this long, an ellipsis ending a cut one.
     static constexpr qsizetype maxNowPlayingLength = 500;
 
