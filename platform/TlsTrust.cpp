@@ -1,7 +1,6 @@
 #include "TlsTrust.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QList>
 #include <QPointer>
 #include <QSslCertificate>
@@ -53,16 +52,6 @@ void trustInQt(QList<QSslCertificate> authorities, const QList<QSslCertificate> 
 
 } // namespace
 
-QByteArray buildAuthorityPem()
-{
-#ifdef ONDALUX_HAS_EXTRA_CA
-    QFile file(QStringLiteral(":/tls/extra-ca.pem"));
-    if (file.open(QIODevice::ReadOnly))
-        return file.readAll();
-#endif
-    return {};
-}
-
 bool trustInAddition(const QByteArray &pem)
 {
     const QList<QSslCertificate> extra = QSslCertificate::fromData(pem, QSsl::Pem);
@@ -89,9 +78,9 @@ QByteArray additionalAuthoritiesPem()
     return addedPem();
 }
 
-void installBuildAuthority()
+void installBuildAuthority(const QByteArray &pem)
 {
-    const QList<QSslCertificate> extra = QSslCertificate::fromData(buildAuthorityPem(), QSsl::Pem);
+    const QList<QSslCertificate> extra = QSslCertificate::fromData(pem, QSsl::Pem);
     if (extra.isEmpty())
         return;
     // The stream's verification reads this from its own threads, all started after this call.

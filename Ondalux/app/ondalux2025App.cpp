@@ -1,5 +1,6 @@
 #include "ondalux2025App.h"
 
+#include "BuildConfig.h"
 #include "MacRootView.h"
 #include "MprisController.h"
 #include "MprisExport.h"
@@ -30,7 +31,7 @@ void ondalux2025App::configure()
     QApplication::setApplicationVersion(QStringLiteral(ONDALUX_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("ondalux"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/ondalux.svg")));
-    TlsTrust::installBuildAuthority();
+    TlsTrust::installBuildAuthority(BuildConfig::extraAuthorityPem());
 }
 
 std::unique_ptr<MacRootView> ondalux2025App::makeWindow()
