@@ -5,7 +5,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QSslConfiguration>
 #include <QStandardPaths>
@@ -15,8 +14,8 @@
 
 using namespace Qt::StringLiterals;
 
-// The program built for the local station (ondalux-e2e) against ondalux-station, each on its own
-// X display (Xvfb), session bus and the test session's sound server. It is driven as its user
+// The program built for the local station (ondalux-e2e) against ondalux-station, on the test
+// session's X display, bus and sound server. It is driven as its user
 // and the desktop drive it: keys pressed on its window, MPRIS commands (playerctl). What it
 // does is read from outside: the requests the station logs, the sound server's streams, MPRIS.
 
@@ -46,62 +45,6 @@ Output run(const QString &program, const QStringList &arguments,
              QString::fromUtf8(process.readAllStandardOutput()).trimmed() };
 }
 
-// A helper that prints one line once it is ready, such as its address.
-std::unique_ptr<QProcess> startReporting(const QString &program, const QStringList &arguments,
-                                         QString *firstLine)
-{
-    auto process = std::make_unique<QProcess>();
-    process->setStandardErrorFile(QProcess::nullDevice());
-    process->start(program, arguments);
-    if (!process->waitForStarted())
-        return nullptr;
-    while (!process->canReadLine()) {
-        if (!process->waitForReadyRead(10000))
-            return nullptr;
-    }
-    *firstLine = QString::fromUtf8(process->readLine()).trimmed();
-    return process;
-}
-
-// A virtual display of the test's own. Display numbers are shared by the whole machine: one is
-// taken from a range few use, and the server there is recognised by its odd size. -noreset
-// keeps the server from restarting, and refusing connections meanwhile, when a client leaves.
-std::unique_ptr<QProcess> startDisplay(QString *display)
-{
-    const QString size = u"1280x904x24"_s;
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const QString number = QString::number(400 + QRandomGenerator::global()->bounded(500));
-        QString ready;
-        auto process = startReporting(u"Xvfb"_s,
-                                      { u':' + number, u"-displayfd"_s, u"1"_s, u"-screen"_s,
-                                        u"0"_s, size, u"-nolisten"_s, u"tcp"_s, u"-noreset"_s },
-                                      &ready);
-        if (!process || ready != number)
-            continue;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"DISPLAY"_s, u':' + number);
-        if (run(u"xdotool"_s, { u"getdisplaygeometry"_s }, environment).text == u"1280 904"_s) {
-            *display = u':' + number;
-            return process;
-        }
-        process->kill();
-        process->waitForFinished();
-    }
-    return nullptr;
-}
-
-void stop(std::unique_ptr<QProcess> &process)
-{
-    if (!process)
-        return;
-    process->terminate();
-    if (!process->waitForFinished(5000)) {
-        process->kill();
-        process->waitForFinished();
-    }
-    process.reset();
-}
-
 enum class Audio { None, Corked, Flowing };
 
 } // namespace
@@ -111,8 +54,6 @@ class tst_EndToEnd : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QProcess> m_display;
-    std::unique_ptr<QProcess> m_bus;
     std::unique_ptr<QProcess> m_app;
     std::unique_ptr<StationProcess> m_station;
     QProcessEnvironment m_environment; // the display and the bus, for the program and its tools
@@ -264,34 +205,20 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        for (const QString &tool :
-             { u"Xvfb"_s, u"xdotool"_s, u"playerctl"_s, u"pactl"_s, u"dbus-daemon"_s }) {
+        for (const QString &tool : { u"xdotool"_s, u"playerctl"_s, u"pactl"_s }) {
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 QFAIL(qPrintable(tool + u" is missing: run scripts/setup"_s));
         }
-        QVERIFY2(run(u"pactl"_s, { u"info"_s }).exitCode == 0,
-                 "no sound server: run the tests through tests/support/with-test-session");
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.addCaCertificates(QStringLiteral(STATION_TLS_DIR "/ca.pem"));
-        QSslConfiguration::setDefaultConfiguration(tls);
-    }
-
-    void init()
-    {
-        QString display;
-        m_display = startDisplay(&display);
-        QVERIFY2(m_display, "Xvfb did not start");
-        QString busAddress;
-        m_bus = startReporting(u"dbus-daemon"_s,
-                               { u"--session"_s, u"--nofork"_s, u"--print-address=1"_s },
-                               &busAddress);
-        QVERIFY2(m_bus, "dbus-daemon did not start");
-
+        const QString display = qEnvironmentVariable("ONDALUX_TEST_DISPLAY");
+        QVERIFY2(!display.isEmpty() && run(u"pactl"_s, { u"info"_s }).exitCode == 0,
+                 "no test display or sound server: run it through tests/support/with-test-session");
         m_environment = QProcessEnvironment::systemEnvironment();
         m_environment.remove(u"WAYLAND_DISPLAY"_s);
         m_environment.insert(u"DISPLAY"_s, display);
         m_environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
-        m_environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, busAddress);
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.addCaCertificates(QStringLiteral(STATION_TLS_DIR "/ca.pem"));
+        QSslConfiguration::setDefaultConfiguration(tls);
     }
 
     void cleanup()
@@ -310,8 +237,6 @@ private Q_SLOTS:
             m_app.reset();
         }
         m_station.reset();
-        stop(m_bus);
-        stop(m_display);
     }
 
     void launch_loadsSoftorbitsListAndWaitsForPlay()
