@@ -1,5 +1,6 @@
 #include "AudioSession.h"
 
+#include "GstHandles.h"
 #include "MediaRuntime.h"
 
 #include <QStringList>
@@ -12,24 +13,19 @@ namespace {
 
 bool hasElement(const char *factoryName)
 {
-    GstElementFactory *factory = gst_element_factory_find(factoryName);
-    if (factory == nullptr)
-        return false;
-    gst_object_unref(factory);
-    return true;
+    return gsthandles::Object<GstElementFactory>(gst_element_factory_find(factoryName)) != nullptr;
 }
 
 bool hasMp3Decoder()
 {
-    GList *decoders = gst_element_factory_list_get_elements(
-        GST_ELEMENT_FACTORY_TYPE_DECODER | GST_ELEMENT_FACTORY_TYPE_MEDIA_AUDIO, GST_RANK_MARGINAL);
-    GstCaps *mp3 = gst_caps_from_string("audio/mpeg, mpegversion=(int)1, layer=(int)3");
-    GList *accepting = gst_element_factory_list_filter(decoders, mp3, GST_PAD_SINK, FALSE);
-    const bool found = accepting != nullptr;
-    gst_plugin_feature_list_free(accepting);
-    gst_caps_unref(mp3);
-    gst_plugin_feature_list_free(decoders);
-    return found;
+    const gsthandles::FeatureList decoders(gst_element_factory_list_get_elements(
+        GST_ELEMENT_FACTORY_TYPE_DECODER | GST_ELEMENT_FACTORY_TYPE_MEDIA_AUDIO,
+        GST_RANK_MARGINAL));
+    const gsthandles::Caps mp3(
+        gst_caps_from_string("audio/mpeg, mpegversion=(int)1, layer=(int)3"));
+    const gsthandles::FeatureList accepting(
+        gst_element_factory_list_filter(decoders.get(), mp3.get(), GST_PAD_SINK, FALSE));
+    return accepting != nullptr;
 }
 
 } // namespace

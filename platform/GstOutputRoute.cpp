@@ -1,5 +1,7 @@
 #include "GstOutputRoute.h"
 
+#include "GstHandles.h"
+
 #include <atomic>
 
 // How PulseAudio (16) routes a stream: one that asks for no output, or is moved by a client onto
@@ -47,8 +49,7 @@ GstPadProbeReturn onReopen(GstPad *pad, GstPadProbeInfo *, gpointer)
         setDevice(sink, serverDefault);
         GstCaps *caps = gst_caps_make_writable(current);
         gst_caps_set_simple(caps, reopenField, G_TYPE_INT, ++reopenings, nullptr);
-        gst_pad_send_event(pad, gst_event_new_caps(caps));
-        gst_caps_unref(caps);
+        gst_pad_send_event(pad, gst_event_new_caps(gsthandles::Caps(caps).get()));
     }
     return GST_PAD_PROBE_REMOVE;
 }
@@ -84,10 +85,9 @@ void GstOutputRoute::watch(GstElement *sink, std::function<void()> changed)
             [](gpointer callback, GClosure *) { deleteCallback(callback); }, GConnectFlags{});
     }
     // A stream moved while paused: no change is notified until it plays again.
-    if (GstPad *pad = gst_element_get_static_pad(sink, "sink")) {
-        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_UPSTREAM, &onUpstreamEvent,
+    if (const gsthandles::Pad pad{ gst_element_get_static_pad(sink, "sink") }) {
+        gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_EVENT_UPSTREAM, &onUpstreamEvent,
                           new Callback(std::move(changed)), &deleteCallback);
-        gst_object_unref(pad);
     }
 }
 
@@ -96,11 +96,11 @@ QString GstOutputRoute::current(GstElement *sink)
     if (g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "current-device") == nullptr)
         return {};
     // Asked of the open stream under the sink's own lock; empty while none is open.
-    gchar *device = nullptr;
-    g_object_get(sink, "current-device", &device, nullptr);
-    QString name = device != nullptr && device[0] != '@' ? QString::fromUtf8(device) : QString();
-    g_free(device);
-    return name;
+    gchar *raw = nullptr;
+    g_object_get(sink, "current-device", &raw, nullptr);
+    const gsthandles::Text device(raw);
+    return device != nullptr && device.get()[0] != '@' ? QString::fromUtf8(device.get())
+                                                       : QString();
 }
 
 void GstOutputRoute::prepare(GstElement *sink)
@@ -124,15 +124,14 @@ void GstOutputRoute::apply(GstElement *sink, const QString &name)
         return;
     }
 
-    GstPad *pad = gst_element_get_static_pad(sink, "sink");
+    const gsthandles::Pad pad(gst_element_get_static_pad(sink, "sink"));
     if (pad == nullptr)
         return;
     g_object_set_data(G_OBJECT(sink), followsKey, GINT_TO_POINTER(1));
     // An open stream is opened anew on the default: moved there instead, it would still
     // remember an output it was taken off, and the sink would name where it landed.
-    if (gst_pad_has_current_caps(pad))
-        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &onReopen, nullptr, nullptr);
+    if (gst_pad_has_current_caps(pad.get()))
+        gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, &onReopen, nullptr, nullptr);
     else
         setDevice(sink, serverDefault);
-    gst_object_unref(pad);
 }

@@ -1,8 +1,8 @@
 // The streaming-thread half of GstStreamPlayer: GStreamer callbacks and pad probes. They copy
 // what they need, touch no member of the player, and post to the main thread.
 #include "GstStreamPlayerPrivate.h"
-#include "StreamTypes.h"
 #include "StreamTrust.h"
+#include "StreamTypes.h"
 
 #include <QCoreApplication>
 
@@ -228,7 +228,7 @@ GstBusSyncReply GstStreamPlayer::Private::onBusSync(GstBus *, GstMessage *messag
     const int full = percent >= 100 ? 1 : 0;
     if (static_cast<Streaming *>(data)->bufferingFull.exchange(full) != full)
         return GST_BUS_PASS;
-    gst_message_unref(message); // a dropped message is the handler's to release
+    const gsthandles::Message dropped(message); // a dropped message is the handler's to release
     return GST_BUS_DROP;
 }
 
@@ -271,12 +271,12 @@ GstPadProbeReturn GstStreamPlayer::Private::onOutputPad(GstPad *pad, GstPadProbe
         : gst_buffer_list_get(GST_PAD_PROBE_INFO_BUFFER_LIST(info), 0);
     GstClockTime streamTime = GST_CLOCK_TIME_NONE;
     if (buffer != nullptr && GST_BUFFER_PTS_IS_VALID(buffer)) {
-        if (GstEvent *segmentEvent = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0)) {
+        if (const gsthandles::Event segmentEvent{
+                gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0) }) {
             const GstSegment *segment = nullptr;
-            gst_event_parse_segment(segmentEvent, &segment);
+            gst_event_parse_segment(segmentEvent.get(), &segment);
             streamTime
                 = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
-            gst_event_unref(segmentEvent);
         }
     }
     const QList<quint64> markers = std::exchange(streaming.markersAhead, {});

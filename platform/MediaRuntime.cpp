@@ -1,4 +1,6 @@
 #include "MediaRuntime.h"
+
+#include "GstHandles.h"
 #include "StreamTrust.h"
 
 #include <QByteArray>
@@ -81,15 +83,15 @@ QString initialize()
 {
     if (gst_is_initialized())
         return {};
-    GError *error = nullptr;
-    if (gst_init_check(nullptr, nullptr, &error)) {
+    GError *raw = nullptr;
+    const bool initialized = gst_init_check(nullptr, nullptr, &raw);
+    const gsthandles::Error error(raw);
+    if (initialized) {
         restrictToAudio();
         return {};
     }
-    QString description = error != nullptr ? QString::fromUtf8(error->message)
-                                           : QStringLiteral("GStreamer could not be initialized");
-    g_clear_error(&error);
-    return description;
+    return error != nullptr ? QString::fromUtf8(error->message)
+                            : QStringLiteral("GStreamer could not be initialized");
 }
 
 void preloadStreamingParts()
@@ -100,34 +102,23 @@ void preloadStreamingParts()
         // and loading libav maps tens of megabytes of codec libraries; faad decodes HE-AAC
         // too, as AAC stations send it.
         for (const char *small : { "mpg123audiodec", "faad" }) {
-            if (GstPluginFeature *decoder = gst_registry_lookup_feature(gst_registry_get(), small)) {
-                gst_plugin_feature_set_rank(decoder, GST_RANK_PRIMARY + 1);
-                gst_object_unref(decoder);
-            }
+            if (const gsthandles::Object<GstPluginFeature> decoder{
+                    gst_registry_lookup_feature(gst_registry_get(), small) })
+                gst_plugin_feature_set_rank(decoder.get(), GST_RANK_PRIMARY + 1);
         }
         // Joined at exit, so the process never ends in the middle of loading a library.
         static std::jthread loader([] {
             for (const char *name : { "coreelements", "playback", "typefindfunctions", "soup",
                                       "icydemux", "id3demux", "audioparsers", "mpg123",
                                       "audioconvert", "audioresample", "volume", "pulseaudio" }) {
-                if (GstPlugin *plugin = gst_plugin_load_by_name(name))
-                    gst_object_unref(plugin);
+                const gsthandles::Object<GstPlugin> plugin(gst_plugin_load_by_name(name));
             }
             // The TLS backend is a module of its own, loaded at the first secure connection, and
             // the index of authorities reads every system certificate once.
             g_tls_backend_get_default();
-            if (GTlsDatabase *trust = StreamTrust::database())
-                g_object_unref(trust);
+            const gsthandles::GObject<GTlsDatabase> trust(StreamTrust::database());
         });
     });
-}
-
-QString versionString()
-{
-    gchar *text = gst_version_string();
-    QString version = QString::fromUtf8(text);
-    g_free(text);
-    return version;
 }
 
 } // namespace MediaRuntime

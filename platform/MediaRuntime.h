@@ -16,7 +16,4 @@ QString initialize();
 // process; call after initialize() succeeded.
 void preloadStreamingParts();
 
-// The framework's version, for diagnostics: "GStreamer 1.22.0".
-QString versionString();
-
 } // namespace MediaRuntime

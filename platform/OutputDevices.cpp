@@ -14,16 +14,15 @@ namespace {
 OutputDevice outputFrom(GstDevice *device)
 {
     OutputDevice output;
-    gchar *display = gst_device_get_display_name(device);
-    output.description = QString::fromUtf8(display);
-    g_free(display);
+    output.description
+        = QString::fromUtf8(gsthandles::Text(gst_device_get_display_name(device)).get());
     if (g_object_class_find_property(G_OBJECT_GET_CLASS(device), "internal-name") != nullptr) {
         gchar *name = nullptr;
         g_object_get(device, "internal-name", &name, nullptr);
-        output.name = QString::fromUtf8(name);
-        g_free(name);
+        output.name = QString::fromUtf8(gsthandles::Text(name).get());
     }
-    if (GstStructure *properties = gst_device_get_properties(device)) {
+    if (const gsthandles::Structure owned{ gst_device_get_properties(device) }) {
+        const GstStructure *properties = owned.get();
         // An AirPlay receiver reached through the sound server's RAOP module.
         const gchar *api = gst_structure_get_string(properties, "device.api");
         output.isAirPlay = api != nullptr && g_strcmp0(api, "raop") == 0;
@@ -34,7 +33,6 @@ OutputDevice outputFrom(GstDevice *device)
             const gchar *nodeName = gst_structure_get_string(properties, "node.name");
             output.name = QString::fromUtf8(nodeName);
         }
-        gst_structure_free(properties);
     }
     return output;
 }
@@ -43,19 +41,18 @@ OutputDevice outputFrom(GstDevice *device)
 // while the sound server's may not have answered.
 bool soundServerWatched()
 {
-    GstDeviceProvider *provider = gst_device_provider_factory_get_by_name("pulsedeviceprovider");
+    const gsthandles::Object<GstDeviceProvider> provider(
+        gst_device_provider_factory_get_by_name("pulsedeviceprovider"));
     if (provider == nullptr)
         return true; // another sound server's provider, then; the monitor's word stands
-    const bool started = gst_device_provider_is_started(provider) != FALSE;
-    gst_object_unref(provider);
-    return started;
+    return gst_device_provider_is_started(provider.get()) != FALSE;
 }
 
 } // namespace
 
 struct OutputDevices::Private
 {
-    std::unique_ptr<GstDeviceMonitor, gsthandles::ObjectUnref> monitor;
+    gsthandles::Object<GstDeviceMonitor> monitor;
     gsthandles::Bus bus;
     std::unique_ptr<QSocketNotifier> notifier;
 };
@@ -123,13 +120,12 @@ void OutputDevices::start()
 void OutputDevices::refresh()
 {
     QList<OutputDevice> devices;
-    GList *list = gst_device_monitor_get_devices(d->monitor.get());
-    for (GList *item = list; item != nullptr; item = item->next) {
+    const gsthandles::ObjectList list(gst_device_monitor_get_devices(d->monitor.get()));
+    for (GList *item = list.get(); item != nullptr; item = item->next) {
         OutputDevice output = outputFrom(GST_DEVICE(item->data));
         if (!output.name.isEmpty())
             devices.append(output);
     }
-    g_list_free_full(list, gst_object_unref);
     if (devices == m_devices)
         return;
     m_devices = devices;

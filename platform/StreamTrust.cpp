@@ -1,10 +1,15 @@
 #include "StreamTrust.h"
+
+#include "GstHandles.h"
 #include "TlsTrust.h"
 
 #include <QFile>
 #include <QLoggingCategory>
 #include <QMultiHash>
 #include <QMutex>
+
+#include <utility>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcTrust, "ondalux.trust")
 
@@ -17,13 +22,13 @@ namespace {
 // Where GnuTLS finds the system's authorities on this platform.
 constexpr auto systemBundle = "/etc/ssl/certs/ca-certificates.crt";
 
+using Certificate = gsthandles::GObject<GTlsCertificate>;
+
 QString nameOf(GTlsCertificate *certificate, const char *property)
 {
     gchar *name = nullptr;
     g_object_get(certificate, property, &name, nullptr);
-    const QString text = QString::fromUtf8(name);
-    g_free(name);
-    return text;
+    return QString::fromUtf8(gsthandles::Text(name).get());
 }
 
 struct Anchors
@@ -37,19 +42,17 @@ struct Anchors
         qsizetype from = 0;
         for (qsizetype to; (to = pem.indexOf(end, from)) >= 0; from = to + end.size()) {
             const QByteArray block = pem.mid(from, to + end.size() - from).trimmed();
-            GTlsCertificate *certificate = g_tls_certificate_new_from_pem(
-                block.constData(), block.size(), nullptr);
-            if (certificate == nullptr)
-                continue;
-            bySubject.insert(nameOf(certificate, "subject-name"), block);
-            g_object_unref(certificate);
+            const Certificate certificate(
+                g_tls_certificate_new_from_pem(block.constData(), block.size(), nullptr));
+            if (certificate != nullptr)
+                bySubject.insert(nameOf(certificate.get(), "subject-name"), block);
         }
     }
 
     // The authorities that may have issued a certificate of `chain`, parsed.
-    QList<GTlsCertificate *> issuersOf(GTlsCertificate *chain) const
+    std::vector<Certificate> issuersOf(GTlsCertificate *chain) const
     {
-        QList<GTlsCertificate *> found;
+        std::vector<Certificate> found;
         QSet<QString> names;
         for (GTlsCertificate *link = chain; link != nullptr;
              link = g_tls_certificate_get_issuer(link)) {
@@ -58,10 +61,9 @@ struct Anchors
         for (const QString &name : std::as_const(names)) {
             const auto [first, last] = bySubject.equal_range(name);
             for (auto it = first; it != last; ++it) {
-                if (GTlsCertificate *anchor = g_tls_certificate_new_from_pem(
-                        it->constData(), it->size(), nullptr)) {
-                    found << anchor;
-                }
+                if (Certificate anchor{
+                        g_tls_certificate_new_from_pem(it->constData(), it->size(), nullptr) })
+                    found.push_back(std::move(anchor));
             }
         }
         return found;
@@ -88,17 +90,15 @@ const Anchors &anchorsOf(GTlsDatabase *self)
 
 GTlsCertificateFlags verifyChain(GTlsDatabase *self, GTlsCertificate *chain, const gchar *,
                                  GSocketConnectable *identity, GTlsInteraction *,
-                                 GTlsDatabaseVerifyFlags, GCancellable *cancellable,
-                                 GError **error)
+                                 GTlsDatabaseVerifyFlags, GCancellable *cancellable, GError **error)
 {
     if (g_cancellable_set_error_if_cancelled(cancellable, error))
         return G_TLS_CERTIFICATE_GENERIC_ERROR;
     auto result = G_TLS_CERTIFICATE_UNKNOWN_CA;
-    const QList<GTlsCertificate *> issuers = anchorsOf(self).issuersOf(chain);
-    for (GTlsCertificate *anchor : issuers) {
-        if (result != 0)
-            result = g_tls_certificate_verify(chain, identity, anchor);
-        g_object_unref(anchor);
+    for (const Certificate &anchor : anchorsOf(self).issuersOf(chain)) {
+        result = g_tls_certificate_verify(chain, identity, anchor.get());
+        if (result == 0)
+            break;
     }
     return result;
 }
