@@ -1,4 +1,5 @@
 #include "LastTenItem.h"
+#include "TestFixtures.h"
 
 #include <QSet>
 #include <QTest>
@@ -7,11 +8,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// JSON written with single quotes, so test data needs no escaping; the quotes become double.
-QByteArray json(const char *text)
-{
-    return QByteArray(text).replace('\'', '"');
-}
+using TestFixtures::json;
 
 // A record's present fields as "key=value", in the document's key order; absent fields are left
 // out, so an empty value ("title=") and an absent one stay apart.

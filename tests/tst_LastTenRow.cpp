@@ -31,11 +31,7 @@ Q_DECLARE_METATYPE(TestHttpServer::Response)
 
 namespace {
 
-// JSON written with single quotes, so test data needs no escaping; the quotes become double.
-QByteArray json(const char *text)
-{
-    return QByteArray(text).replace('\'', '"');
-}
+using TestFixtures::json;
 
 const QUrl baseURL(u"https://softorbit.example/songInfo/lastTen.json"_s);
 

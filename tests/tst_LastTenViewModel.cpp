@@ -1,5 +1,6 @@
 #include "HttpSession.h"
 #include "LastTenViewModel.h"
+#include "TestFixtures.h"
 #include "TestHttpServer.h"
 
 #include <QElapsedTimer>
@@ -16,11 +17,7 @@ Q_DECLARE_METATYPE(TestHttpServer::Response)
 
 namespace {
 
-// JSON written with single quotes, so test data needs no escaping; the quotes become double.
-QByteArray json(const char *text)
-{
-    return QByteArray(text).replace('\'', '"');
-}
+using TestFixtures::json;
 
 using Outcome = LastTenViewModel::Outcome;
 

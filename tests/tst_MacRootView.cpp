@@ -1,15 +1,12 @@
 #include "AccessibilityProbe.h"
 #include "AirPlayRoutePicker.h"
-#include "FakeStreamPlayer.h"
-#include "HttpSession.h"
+#include "EngineTest.h"
 #include "LastTenRow.h"
 #include "MacRootView.h"
 #include "ManualClock.h"
 #include "NowPlayingArtwork.h"
-#include "NowPlayingInfoCenter.h"
 #include "StationPicker.h"
 #include "TestFixtures.h"
-#include "TestHttpServer.h"
 #include "UrlCatcher.h"
 #include "ondalux2025App.h"
 
@@ -75,25 +72,19 @@ QByteArray lastTen(const QString &prefix, int count)
 
 } // namespace
 
-class tst_MacRootView : public QObject
+class tst_MacRootView : public EngineTest
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestHttpServer> m_server;
-    std::unique_ptr<HttpSession> m_session;
-    std::unique_ptr<NowPlayingInfoCenter> m_center;
-    std::unique_ptr<FakeStreamPlayer> m_stream;
-    std::unique_ptr<RadioPlayer> m_player;
     ManualClock m_clock;
     std::unique_ptr<MacRootView> m_view;
 
+    // Softorbit's song info and list under /a/, Radio Beatloom's under /b/.
     Station station(const QString &name, const QString &key) const
     {
-        return Station(name, m_server->url(u"/"_s + key + u"/stream"_s),
-                       key == u"a"_s ? u"SoftorbitArt"_s : u"RadioBeatloomArt"_s,
-                       m_server->url(u"/"_s + key + u"/song.json"_s),
-                       m_server->url(u"/"_s + key + u"/lastTen.json"_s));
+        return EngineTest::station(name, u"/"_s + key + u"/song.json"_s,
+                                   u"/"_s + key + u"/lastTen.json"_s);
     }
 
     // The station's song info now names this track, and the stream says so.
@@ -102,7 +93,7 @@ private:
         const QString key = m_view->current() == m_view->softorbit() ? u"a"_s : u"b"_s;
         m_server->route(u"/"_s + key + u"/song.json"_s,
                         TestHttpServer::json(songInfo(artist, title, artwork)));
-        QSignalSpy applied(m_player.get(), &RadioPlayer::nowPlayingChanged);
+        QSignalSpy applied(m_engine.get(), &RadioPlayer::nowPlayingChanged);
         m_stream->announce({ { TimedMetadataItem{ u"update"_s, {} } } });
         QVERIFY(applied.wait());
     }
@@ -138,7 +129,7 @@ private Q_SLOTS:
 
     void init()
     {
-        m_server = std::make_unique<TestHttpServer>();
+        makeEngine();
         for (const QString &key : { u"a"_s, u"b"_s }) {
             m_server->route(u"/"_s + key + u"/song.json"_s, TestHttpServer::json("{}"));
             m_server->route(u"/"_s + key + u"/lastTen.json"_s,
@@ -153,11 +144,7 @@ private Q_SLOTS:
                     TestHttpServer::bytes(png(colors[i], QString::number(i)), "image/png"));
             }
         }
-        m_session = std::make_unique<HttpSession>();
-        m_center = std::make_unique<NowPlayingInfoCenter>();
-        m_stream = std::make_unique<FakeStreamPlayer>();
-        m_player = std::make_unique<RadioPlayer>(*m_stream, *m_center, *m_session);
-        m_view = std::make_unique<MacRootView>(*m_player, m_clock, *m_session,
+        m_view = std::make_unique<MacRootView>(*m_engine, m_clock, *m_session,
                                                station(u"Softorbit"_s, u"a"_s),
                                                station(u"Radio Beatloom"_s, u"b"_s));
     }
@@ -165,7 +152,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_view.reset();
-        m_player.reset();
+        endEngine();
     }
 
     void window_opensAtLeastMinimumSize_showingRootView()
@@ -242,7 +229,7 @@ private Q_SLOTS:
                 announceTrack({}, {}); // blank song info stands for the station's name
             } else {
                 announceTrack(argument, u"Song"_s);
-                QTRY_COMPARE(m_player->nowPlaying(), argument + u" – Song"_s);
+                QTRY_COMPARE(m_engine->nowPlaying(), argument + u" – Song"_s);
             }
             settle();
         }
@@ -287,12 +274,12 @@ private Q_SLOTS:
         target->setFocus();
         const int volumeBefore = m_view->findChild<QSlider *>()->value();
         QTest::keyClick(target, Qt::Key_Space, modifiers);
-        QCOMPARE(m_player->isPlaying(), toggles);
+        QCOMPARE(m_engine->isPlaying(), toggles);
         QCOMPARE(m_view->current(), m_view->softorbit()); // the focused segment was not picked
         QCOMPARE(m_view->findChild<QSlider *>()->value(), volumeBefore);
         if (toggles) {
             QTest::keyClick(target, Qt::Key_Space);
-            QVERIFY(!m_player->isPlaying());
+            QVERIFY(!m_engine->isPlaying());
         }
     }
 
@@ -352,7 +339,7 @@ private Q_SLOTS:
         if (step == u"track"_s)
             announceTrack(u"Ana"_s, u"Rain"_s);
         else if (step == u"volume"_s)
-            m_player->setVolume(0.3F);
+            m_engine->setVolume(0.3F);
         else
             m_view->togglePlayback();
         settle();
@@ -389,7 +376,7 @@ private Q_SLOTS:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QCOMPARE(catcher.opened, QList<QUrl>{ QUrl(u"https://store.example/2"_s) });
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-        QVERIFY(m_player->isPlaying());
+        QVERIFY(m_engine->isPlaying());
         QCOMPARE(catcher.opened.size(), 1);
 
         QSignalSpy reloaded(&m_view->lastTenVM(), &LastTenViewModel::itemsChanged);
@@ -403,10 +390,10 @@ private Q_SLOTS:
         auto *slider = m_view->findChild<QSlider *>();
         QCOMPARE(slider->value(), 800);
         slider->setValue(slider->minimum());
-        QCOMPARE(m_player->volume(), 0.0F);
+        QCOMPARE(m_engine->volume(), 0.0F);
         slider->setValue(slider->maximum());
-        QCOMPARE(m_player->volume(), 1.0F);
-        m_player->setVolume(0.25F);
+        QCOMPARE(m_engine->volume(), 1.0F);
+        m_engine->setVolume(0.25F);
         QCOMPARE(slider->value(), 250);
     }
 
@@ -420,15 +407,15 @@ private Q_SLOTS:
         m_view->togglePlayback();
         QCOMPARE(button->toolTip(), u"Pause"_s);
         QCOMPARE(artwork->content(), NowPlayingArtwork::Content::Image);
-        QCOMPARE(artwork->image(), m_player->currentArtwork()); // the station's own
+        QCOMPARE(artwork->image(), m_engine->currentArtwork()); // the station's own
 
         announceTrack(u"Ana"_s, u"Rain"_s, u"art1.png"_s);
-        QTRY_VERIFY(!m_player->artworkImage().isNull());
-        QCOMPARE(artwork->image(), m_player->artworkImage());
+        QTRY_VERIFY(!m_engine->artworkImage().isNull());
+        QCOMPARE(artwork->image(), m_engine->artworkImage());
 
         m_view->togglePlayback();
         QCOMPARE(artwork->content(), NowPlayingArtwork::Content::Placeholder);
-        QVERIFY(!m_player->artworkImage().isNull());
+        QVERIFY(!m_engine->artworkImage().isNull());
     }
 
     void list_showsTheLoadedRows_andScreenshots()
@@ -445,7 +432,7 @@ private Q_SLOTS:
         announceTrack(u"The Very Long Named Orchestra of Softly Orbiting Satellites"_s,
                       u"A Title That Goes On and On Through the Night Until the Morning Comes"_s,
                       u"art2.png"_s);
-        QTRY_VERIFY(!m_player->artworkImage().isNull());
+        QTRY_VERIFY(!m_engine->artworkImage().isNull());
         QTest::qWait(300);
         QVERIFY(m_view->grab().save(u"screenshots/MacRootView-playing.png"_s));
 

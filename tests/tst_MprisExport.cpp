@@ -1,13 +1,7 @@
-#include "FakeStreamPlayer.h"
-#include "GstStreamPlayer.h"
-#include "HttpSession.h"
+#include "EngineTest.h"
 #include "MprisController.h"
 #include "MprisExport.h"
-#include "NowPlayingInfoCenter.h"
-#include "RadioPlayer.h"
-#include "RemoteCommandCenter.h"
 #include "TestFixtures.h"
-#include "TestHttpServer.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -57,24 +51,14 @@ public Q_SLOTS:
     }
 };
 
-class tst_MprisExport : public QObject
+class tst_MprisExport : public EngineTest
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestHttpServer> m_server;
-    std::unique_ptr<HttpSession> m_session;
-    std::unique_ptr<NowPlayingInfoCenter> m_center;
-    std::unique_ptr<RemoteCommandCenter> m_commands;
-    std::unique_ptr<FakeStreamPlayer> m_stream;
-    std::unique_ptr<RadioPlayer> m_engine;
     std::unique_ptr<MprisExport> m_export;
 
-    Station softorbit() const
-    {
-        return Station(u"Softorbit"_s, m_server->url(u"/stream/softorbit"_s), u"SoftorbitArt"_s,
-                       m_server->url(u"/songInfo.json"_s), m_server->url(u"/lastTen.json"_s));
-    }
+    Station softorbit() const { return station(u"Softorbit"_s); }
 
     std::unique_ptr<MprisExport> makeExport(const QString &busAddress = {}) const
     {
@@ -100,14 +84,7 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_server = std::make_unique<TestHttpServer>();
-        m_server->route(u"/songInfo.json"_s,
-                        TestHttpServer::json(R"({"artist":"Ana","title":"Rain"})"));
-        m_session = std::make_unique<HttpSession>();
-        m_center = std::make_unique<NowPlayingInfoCenter>();
-        m_commands = std::make_unique<RemoteCommandCenter>();
-        m_stream = std::make_unique<FakeStreamPlayer>();
-        m_engine = std::make_unique<RadioPlayer>(*m_stream, *m_center, *m_session, *m_commands);
+        makeEngine();
         m_export = makeExport();
         QCOMPARE(m_export->serviceName(), serviceName);
     }
@@ -115,8 +92,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_export.reset();
-        m_engine.reset();
-        m_stream.reset();
+        endEngine();
     }
 
     void controller_derivesTheStatusFromTheDictionary_data()
@@ -404,31 +380,6 @@ private Q_SLOTS:
         QCOMPARE(messages, QStringList{});
         QCOMPARE(m_export->serviceName(), QString());
         QCOMPARE(m_export->controller().playbackStatus(), u"Paused"_s);
-    }
-
-    // The whole way on a real stream: the desktop pauses and resumes the one connection.
-    void playPauseTwice_onARealStream_keepsTheConnection()
-    {
-        TestHttpServer::StreamOptions options;
-        options.audio = TestFixtures::read(u"tone-a.mp3"_s);
-        m_server->stream(u"/stream/softorbit"_s, options);
-        m_engine.reset();
-        GstStreamPlayer gst;
-        RadioPlayer engine(gst, *m_center, *m_session, *m_commands);
-        QSignalSpy started(&gst, &GstStreamPlayer::audioStarted);
-        engine.play(softorbit());
-        QVERIFY(started.wait(10000));
-        QTRY_VERIFY(gst.position() > std::chrono::milliseconds(200)); // past the start-up
-
-        playerctl({ u"play-pause"_s });
-        QCOMPARE(engine.isPlaying(), false);
-        QCOMPARE(playerctl({ u"status"_s }), u"Paused"_s);
-        const quint64 playedBeforeResume = gst.audioBuffersPlayed();
-        playerctl({ u"play-pause"_s });
-        QCOMPARE(playerctl({ u"status"_s }), u"Playing"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(gst.audioBuffersPlayed() > playedBeforeResume + 10, 10000);
-        QCOMPARE(m_server->requestCount(u"/stream/softorbit"_s), 1);
-        QCOMPARE(m_server->openStreamConnections(u"/stream/softorbit"_s), 1);
     }
 };
 

@@ -1,10 +1,6 @@
-#include "FakeStreamPlayer.h"
+#include "EngineTest.h"
 #include "GstStreamPlayer.h"
-#include "HttpSession.h"
-#include "NowPlayingInfoCenter.h"
-#include "RadioPlayer.h"
 #include "TestFixtures.h"
-#include "TestHttpServer.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -28,43 +24,16 @@ TimedMetadataItem other(const QVariant &value)
 
 } // namespace
 
-class tst_RadioPlayer : public QObject
+class tst_RadioPlayer : public EngineTest
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestHttpServer> m_server;
-    std::unique_ptr<HttpSession> m_session;
-    std::unique_ptr<NowPlayingInfoCenter> m_center;
-    std::unique_ptr<FakeStreamPlayer> m_stream;
-    std::unique_ptr<RadioPlayer> m_engine;
-
-    Station station(const QString &name, const QString &songInfoPath = u"/songInfo.json"_s) const
-    {
-        return Station(name, m_server->url(u"/stream/"_s + name.toLower()),
-                       name == u"Softorbit"_s ? u"SoftorbitArt"_s : u"RadioBeatloomArt"_s,
-                       m_server->url(songInfoPath), m_server->url(u"/lastTen.json"_s));
-    }
-
     QVariantMap info() const { return m_center->nowPlayingInfo().value_or(QVariantMap{}); }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_server = std::make_unique<TestHttpServer>();
-        m_server->route(u"/songInfo.json"_s,
-                        TestHttpServer::json(R"({"artist":"Ana","title":"Rain"})"));
-        m_session = std::make_unique<HttpSession>();
-        m_center = std::make_unique<NowPlayingInfoCenter>();
-        m_stream = std::make_unique<FakeStreamPlayer>();
-        m_engine = std::make_unique<RadioPlayer>(*m_stream, *m_center, *m_session);
-    }
-
-    void cleanup()
-    {
-        m_engine.reset();
-        m_stream.reset();
-    }
+    void init() { makeEngine(); }
+    void cleanup() { endEngine(); }
 
     void transport_data()
     {

@@ -23,4 +23,10 @@ QByteArray pngDeclaring(const QSize &size);
 // row, so even a huge one costs the test little memory.
 QByteArray pngFilled(const QSize &size, int bitDepth = 8);
 
+// JSON written with single quotes, so test data needs no escaping; the quotes become double.
+inline QByteArray json(const char *text)
+{
+    return QByteArray(text).replace('\'', '"');
+}
+
 } // namespace TestFixtures
