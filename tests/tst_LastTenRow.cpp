@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDesktopServices>
-#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
@@ -19,7 +18,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QVBoxLayout>
 
 #include <memory>
 #include <sys/resource.h>
@@ -497,75 +495,6 @@ private Q_SLOTS:
         again.show();
         QVERIFY(QTest::qWaitForWindowExposed(&again));
         QCOMPARE(server->requestCount(u"/slow.jpg"_s), 2);
-    }
-
-    void list_ofTenRows_screenshot()
-    {
-        // Every third row without artwork, two without a store page, long texts cut.
-        const char *entries[] = {
-            "{'artist':'Mira Solenne','title':'Glass Horizon','year':'2023'}",
-            "{'artist':'The Quiet Lanterns','title':'Paper Boats on a Midnight River',"
-            "'mix':'Extended Mix','year':'2019'}",
-            "{'artist':'Oskar Vell','title':'Northbound','year':'2021'}",
-            "{'artist':'Juniper & The Tidewalkers featuring the Harbour Street Strings',"
-            "'title':'A Very Long Song Title That Keeps On Going Well Past Where Any Sensible "
-            "Title Would Have Stopped, Just To See How The Row Cuts It Off After Two Lines',"
-            "'year':'2018'}",
-            "{'artist':'Lumen Drift','title':'Afterglow','mix':'Radio Edit'}",
-            "{'title':'Untitled Session 4','year':'2020'}",
-            "{'artist':'Ayo Marchetti','title':'Sundial','year':'2024'}",
-            "{'artist':'Coralline','title':'Slow Tide','mix':'Live at Sea','year':'2016'}",
-            "{'artist':'Tessellate','year':''}",
-            "{'artist':'Nadia Okafor','title':'Blue Hour Avenue','year':'2022'}",
-        };
-        // Laid out like the window's plain list: inset rows, hairlines between them.
-        QWidget list;
-        list.setBackgroundRole(QPalette::Base);
-        list.setAutoFillBackground(true);
-        auto *column = new QVBoxLayout(&list);
-        column->setContentsMargins(16, 4, 16, 4);
-        column->setSpacing(0);
-        QList<LastTenRow *> rows;
-        for (int i = 0; i < 10; ++i) {
-            server->route(u"/songInfo/%1.png"_s.arg(i),
-                          TestHttpServer::bytes(encoded(cover(i)), "image/png"));
-            if (i > 0) {
-                auto *line = new QWidget(&list);
-                line->setFixedHeight(1);
-                line->setAutoFillBackground(true);
-                line->setBackgroundRole(QPalette::Midlight);
-                column->addWidget(line);
-            }
-            QByteArray entry = json(entries[i]);
-            const QByteArray n = QByteArray::number(i);
-            if (i % 3 != 2)
-                entry.insert(1, "\"picture\":\"" + n + ".png\",");
-            if (i != 4 && i != 5)
-                entry.insert(1, "\"buycd\":\"https://music.apple.com/a/" + n + "\",");
-            rows.append(new LastTenRow(itemFrom(entry), server->url(u"/songInfo/lastTen.json"_s),
-                                       *session, &list));
-            column->addWidget(rows.last());
-        }
-        list.resize(560, list.sizeHint().height());
-        list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
-        for (LastTenRow *row : rows) {
-            QTRY_VERIFY(row->thumb()->phase() != ArtworkThumb::Phase::Loading);
-            QCOMPARE(row->thumb()->phase() == ArtworkThumb::Phase::Loaded,
-                     row->item().picture.has_value());
-        }
-        QDir().mkpath(u"screenshots"_s);
-        QVERIFY(list.grab().save(u"screenshots/LastTenList.png"_s));
-
-        QPalette dark;
-        for (const auto role : { QPalette::Window, QPalette::Base })
-            dark.setColor(role, QColor(0x1e1e1e));
-        for (const auto role : { QPalette::WindowText, QPalette::Text })
-            dark.setColor(role, QColor(0xececec));
-        dark.setColor(QPalette::Midlight, QColor(0x3a3a3a));
-        dark.setColor(QPalette::Link, QColor(0x4ca0ff));
-        list.setPalette(dark);
-        QVERIFY(list.grab().save(u"screenshots/LastTenList-dark.png"_s));
     }
 };
 
