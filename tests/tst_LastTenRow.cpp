@@ -422,13 +422,6 @@ private Q_SLOTS:
             TestFixtures::pngDeclaring(QSize(100000, 100000)), "image/png");
         QTest::newRow("body past 16 MiB")
             << TestHttpServer::bytes(png + QByteArray(16 * 1024 * 1024, '\0'), "image/png");
-        QTest::newRow("body stalls halfway")
-            << Response{ .headers = { { "Content-Length", QByteArray::number(png.size()) } },
-                         .body = png,
-                         .mode = Response::Mode::TrickleThenStall,
-                         .trickleBytes = 40,
-                         .trickleChunk = 20,
-                         .trickleInterval = 10ms };
     }
 
     void thumb_badArtwork_showsPlaceholder()

@@ -120,34 +120,25 @@ private Q_SLOTS:
     void load_failure_leavesItemsAsTheyWere_data()
     {
         QTest::addColumn<TestHttpServer::Response>("response");
-        QTest::addColumn<QString>("url"); // what load() is given; "route": the route's URL
-
-        using Response = TestHttpServer::Response;
-        const QString route = u"route"_s;
         const QByteArray valid = document(5, u"New"_s);
         TestHttpServer::Response huge = TestHttpServer::json(valid);
         huge.paddedTo = qint64{ 200 } * 1024 * 1024;
-        QTest::newRow("404 with a valid body") << TestHttpServer::json(valid, 404) << route;
+        QTest::newRow("404 with a valid body") << TestHttpServer::json(valid, 404);
         QTest::newRow("200, undecodable: one bad entry")
-            << TestHttpServer::json(json("[{'title':'a'},{'year':1999}]")) << route;
-        QTest::newRow("200, 200 MiB body") << huge << route;
+            << TestHttpServer::json(json("[{'title':'a'},{'year':1999}]"));
+        QTest::newRow("200, 200 MiB body") << huge;
         QTest::newRow("200, nested 100,000 deep")
-            << TestHttpServer::json(QByteArray(100000, '[') + QByteArray(100000, ']')) << route;
-        QTest::newRow("connection dropped")
-            << Response{ .mode = Response::Mode::CloseWithoutAnswer } << route;
-        QTest::newRow("file URL") << Response{} << u"file:///etc/passwd"_s;
+            << TestHttpServer::json(QByteArray(100000, '[') + QByteArray(100000, ']'));
     }
 
     void load_failure_leavesItemsAsTheyWere()
     {
         QFETCH(TestHttpServer::Response, response);
-        QFETCH(QString, url);
         publishPrevious();
         server->route(u"/songInfo/lastTen.json"_s, response);
         QSignalSpy changed(model.get(), &LastTenViewModel::itemsChanged);
 
-        const QUrl target = url == u"route" ? server->url(u"/songInfo/lastTen.json"_s) : QUrl(url);
-        QCOMPARE(loadAndWait(target), Outcome::Failed);
+        QCOMPARE(loadAndWait(server->url(u"/songInfo/lastTen.json"_s)), Outcome::Failed);
         QCOMPARE(titlesOf(model->items()), titles(2, u"Previous"_s));
         QCOMPARE(changed.count(), 0);
         // Cut at the bound: the client hung up long before a huge body could all be sent.

@@ -86,8 +86,6 @@ private Q_SLOTS:
         QTest::newRow("nested 100,000 deep")
             << TestHttpServer::json(R"({"title":"Drive","x":)" + deep + '}') << image
             << QStringList();
-        QTest::newRow("dropped connection")
-            << Response{ .mode = Response::Mode::CloseWithoutAnswer } << image << QStringList();
     }
 
     void fetch_announcesWhatItCouldGet()
