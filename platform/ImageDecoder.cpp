@@ -37,9 +37,9 @@ qint64 pixelsToDecode(const QByteArray &bytes, QSize reported)
     return std::max(pixels, word(6) * word(8));
 }
 
-// libpng allocates a chunk at the length it declares and fills the allocation as it reads: a
-// 300-byte PNG with a chunk that claims 2 GB cost 2 GB and more than a second. A chunk that runs
-// past the end of the body makes the file broken, and it never reaches libpng.
+// libpng allocates a chunk at the length it declares and fills the allocation as it reads, so a
+// few hundred bytes claiming gigabytes cost gigabytes. A chunk that runs past the end of the
+// body makes the file broken, and it never reaches libpng.
 bool pngChunksFit(const QByteArray &bytes)
 {
     qint64 at = 8; // the signature
@@ -97,8 +97,7 @@ QSize reducedSize(QSize size, const Bounds &bounds)
 
 // Qt splits converting or smooth-scaling a picture of more than 65,536 pixels over its GUI thread
 // pool and waits for the pieces, and the window's painting waits in the same pool: a worker
-// reducing a hostile cover that way froze the window for a second. Pieces this small are never
-// split.
+// reducing a hostile cover that way froze the window. Pieces this small are never split.
 constexpr qsizetype unsplitPixels = 65535;
 
 // `image` at half its width and height, each pixel the mean of four, made a few rows at a time

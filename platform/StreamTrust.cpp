@@ -13,10 +13,10 @@
 
 Q_LOGGING_CATEGORY(lcTrust, "ondalux.trust")
 
-// glib-networking's own databases hold every authority of the system parsed, about 7 MiB, and
-// give each connection a trust list of its own, parsed again. A stream needs one authority, the
-// one that issued its server's chain: this database keeps the authorities as text by subject,
-// and verifies a chain against those whose subject issued a certificate of it, parsing only them.
+// glib-networking's own databases hold every authority of the system parsed, and give each
+// connection a trust list of its own, parsed again. A stream needs one authority, the one that
+// issued its server's chain: this database keeps the authorities as text by subject, and verifies
+// a chain against those whose subject issued a certificate of it, parsing only them.
 namespace {
 
 // Where GnuTLS finds the system's authorities on this platform.

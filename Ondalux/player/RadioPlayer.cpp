@@ -129,7 +129,7 @@ void RadioPlayer::play(const Station &station)
 {
     m_currentStation = station;
     m_songInfo.setCurrentStation(m_currentStation);
-    // The stream is asked for first: decoding the station's artwork alone takes some 6 ms.
+    // The stream is asked for first, so decoding the station's artwork does not delay it.
     m_player.replaceCurrentItem(station.url());
     m_player.setVolume(m_volume);
     m_player.play();
