@@ -81,7 +81,8 @@ public:
     // that fails at once, and never after `context` has been destroyed.
     void get(const Request &request, const QObject *context, Completion completion);
 
-    // The in-memory cache's bound, in bytes; least recently used responses go first.
+    // The in-memory cache's bound, in bytes; least recently used responses go first. The
+    // program keeps the default; tests shrink it to see the eviction.
     void setCacheCapacity(qint64 bytes);
 
 private:

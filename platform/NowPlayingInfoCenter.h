@@ -16,7 +16,7 @@ public:
     MediaItemArtwork() = default;
     explicit MediaItemArtwork(const QImage &image);
 
-    QSize boundsSize() const { return m_boundsSize; }
+    QSize boundsSize() const { return m_boundsSize; } // for tests: the published size
     QImage image(const QSize &requestedSize) const;
 
     friend bool operator==(const MediaItemArtwork &, const MediaItemArtwork &) = default;

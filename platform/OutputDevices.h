@@ -32,7 +32,7 @@ public:
     static OutputDevices &shared();
 
     void start();
-    bool isStarted() const;
+    bool isStarted() const; // for tests, which wait for the sound server's outputs
 
     QList<OutputDevice> devices() const { return m_devices; }
     std::optional<OutputDevice> find(const QString &name) const;

@@ -21,13 +21,10 @@ public:
 
     QString text() const { return m_text; }
     void setText(const QString &text);
-    int maxLines() const { return m_maxLines; }
     void setTone(Tone tone);
 
     // The lines as drawn at the current width.
     QStringList visibleLines() const { return linesFor(width()).lines; }
-    // Whether text was cut at the current width.
-    bool isElided() const { return linesFor(width()).elided; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -59,18 +59,17 @@ LastTenRow::LastTenRow(const LastTenItem &item, const QUrl &baseURL, HttpSession
                        QWidget *parent)
     : QWidget(parent)
     , m_item(item)
-    , m_baseURL(baseURL)
 {
     ContentAccessibility::install();
     setFocusPolicy(Qt::TabFocus);
-    setAccessibleName(spokenName());
-    const std::optional<QUrl> link = buyURL();
+    setAccessibleName(spokenName(m_item));
+    const std::optional<QUrl> link = buyURL(m_item);
 
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 6, 0, 6);
     row->setSpacing(12);
 
-    m_thumb = new ArtworkThumb(artworkURL(), session, this);
+    m_thumb = new ArtworkThumb(artworkURL(m_item, baseURL), session, this);
     m_thumb->setObjectName(QStringLiteral("artwork"));
     // The placeholder alone is never a link.
     if (link && m_thumb->url()) {
@@ -81,14 +80,14 @@ LastTenRow::LastTenRow(const LastTenItem &item, const QUrl &baseURL, HttpSession
 
     auto *column = new QVBoxLayout;
     column->setSpacing(4);
-    auto *artist = new ElidedLabel(artistText(), 1, this);
+    auto *artist = new ElidedLabel(artistText(m_item), 1, this);
     artist->setObjectName(QStringLiteral("artist"));
     QFont artistFont = font();
     artistFont.setWeight(QFont::DemiBold);
     artist->setFont(artistFont);
     column->addWidget(artist);
 
-    auto *title = new ElidedLabel(titleLine(), 2, this);
+    auto *title = new ElidedLabel(titleLine(m_item), 2, this);
     title->setObjectName(QStringLiteral("titleLine"));
     column->addWidget(title);
 

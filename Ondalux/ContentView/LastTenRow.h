@@ -27,14 +27,7 @@ public:
     LastTenRow(const LastTenItem &item, const QUrl &baseURL, QWidget *parent = nullptr);
 
     const LastTenItem &item() const { return m_item; }
-    QUrl baseURL() const { return m_baseURL; }
     ArtworkThumb *thumb() const { return m_thumb; }
-
-    std::optional<QUrl> artworkURL() const { return artworkURL(m_item, m_baseURL); }
-    std::optional<QUrl> buyURL() const { return buyURL(m_item); }
-    QString titleLine() const { return titleLine(m_item); }
-    QString artistText() const { return artistText(m_item); }
-    QString spokenName() const { return spokenName(m_item); }
 
     // The first present artwork reference of picture, artwork_url, artwork, cover, coverart,
     // albumart, image and image_url (an empty one counts), resolved against `baseURL`; none
@@ -47,11 +40,6 @@ public:
     static QString titleLine(const LastTenItem &item);
     // `artist` exactly as sent, or "Unknown Artist" when absent.
     static QString artistText(const LastTenItem &item);
-    // The row read aloud: artist, title with the mix in parentheses (unless it comes in
-    // brackets), year; blank parts left out, line breaks read as spaces.
-    static QString spokenName(const LastTenItem &item);
-    // The track named without the year, for the store link's description: "Title (Mix) by Artist".
-    static QString spokenTrack(const LastTenItem &item);
     // Hands `url` to the desktop's default handler, only when it is an http or https URL.
     static bool openLink(const QUrl &url);
 
@@ -59,7 +47,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The row read aloud: artist, title with the mix in parentheses (unless it comes in
+    // brackets), year; blank parts left out, line breaks read as spaces.
+    static QString spokenName(const LastTenItem &item);
+    // The track named without the year, for the store link's description: "Title (Mix) by Artist".
+    static QString spokenTrack(const LastTenItem &item);
+
     LastTenItem m_item;
-    QUrl m_baseURL;
     ArtworkThumb *m_thumb = nullptr;
 };

@@ -32,7 +32,7 @@ public:
     void fetchSongInfo(const Station &station);
 
     // Whether a download or a decode is still outstanding; nothing more will be announced
-    // once this is false.
+    // once this is false. Public for tests, which wait for it.
     bool isBusy() const { return m_outstanding > 0; }
 
 Q_SIGNALS:

@@ -29,10 +29,6 @@ public:
     // The track's text is shown and published at most this long, an ellipsis ending a cut one.
     static constexpr qsizetype maxNowPlayingLength = 500;
 
-    // The messages the transport sends to the audio player.
-    enum class Transport { Play, Pause };
-    Q_ENUM(Transport)
-
     // Uses the given services for the engine's whole life; they must outlive it. Without a
     // command center, the process's shared one delivers the remote commands.
     RadioPlayer(StreamPlayer &player, NowPlayingInfoCenter &nowPlayingInfoCenter,
@@ -55,11 +51,12 @@ public:
     QImage artworkImage() const { return m_artworkImage; }
 
     StreamPlayer &player() const { return m_player; }
-    // The station last passed to play().
+    // The station last passed to play(); public for tests, as nothing else asks.
     const std::optional<Station> &currentStation() const { return m_currentStation; }
     // What a remote play starts while no station has started yet: the one the window shows.
     void setStationToStart(const Station &station);
-    // What the desktop's media panel shows: the station's artwork, then the track's.
+    // What the desktop's media panel shows: the station's artwork, then the track's. Public for
+    // tests, which compare the window's artwork with it.
     QImage currentArtwork() const { return m_currentArtwork; }
 
     // Starts `station` from scratch at its live point, also when it is already playing.
@@ -68,17 +65,11 @@ public:
     void pause();
     // Continues the paused stream.
     void resume();
-    void applyTransport(Transport message, bool playing, int rate);
 
-    // The three writes of the desktop's description of what is playing.
-    void publishNowPlayingInfo();
+    // Two of the three writes of the desktop's description of what is playing, which the
+    // player makes itself; public so tests can make them in any order.
     void refreshNowPlayingInfo();
     void updateNowPlayingRate(int rate);
-
-    // Asks for the current station's song info; the text and artwork follow when it arrives.
-    void fetchSongInfo();
-    // The stream announced new metadata: the track has probably changed.
-    void metadataOutput(const QList<TimedMetadataGroup> &groups);
 
 Q_SIGNALS:
     void isPlayingChanged();
@@ -87,6 +78,16 @@ Q_SIGNALS:
     void artworkImageChanged();
 
 private:
+    // The messages the transport sends to the audio player.
+    enum class Transport { Play, Pause };
+
+    void applyTransport(Transport message, bool playing, int rate);
+    // The first write of the desktop's description: the station, from scratch.
+    void publishNowPlayingInfo();
+    // The stream announced new metadata: the track has probably changed.
+    void metadataOutput(const QList<TimedMetadataGroup> &groups);
+    // Asks for the current station's song info; the text and artwork follow when it arrives.
+    void fetchSongInfo();
     void configureAudioSession();
     void setupRemoteCommands();
     void togglePlayPause();

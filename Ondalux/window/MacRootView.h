@@ -39,6 +39,7 @@ public:
     // The selected station; always one of the two above.
     const Station &current() const { return m_current; }
     RadioPlayer &player() const { return m_player; }
+    // These two and the actions below are public for tests, which act and look as the controls do.
     LastTenViewModel &lastTenVM() const { return *m_lastTenVM; }
     // When a track change last reloaded the recently played list.
     Clock::TimePoint lastRefresh() const { return m_lastRefresh; }
