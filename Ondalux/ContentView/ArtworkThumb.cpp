@@ -1,9 +1,9 @@
 #include "ArtworkThumb.h"
 
 #include "Assets.h"
+#include "ThumbnailCache.h"
 #include "ImageDecoder.h"
 
-#include <QCache>
 #include <QFutureWatcher>
 #include <QMouseEvent>
 #include <QPainter>
@@ -20,38 +20,6 @@ constexpr qint64 decodeHereUpTo = 256 * 256 * 4;
 constexpr qsizetype decodeHereBodyUpTo = 64 * 1024;
 constexpr int noteSide = 22;
 constexpr int spinnerSpokes = 12;
-
-// Images already decoded for this session's URLs, so a thumbnail built again for the same URL
-// draws its image in its first frame: no busy indicator, no request. One per HttpSession.
-class ThumbnailCache : public QObject
-{
-    Q_OBJECT
-
-public:
-    static ThumbnailCache &of(HttpSession &session)
-    {
-        auto *cache = session.findChild<ThumbnailCache *>(QString(), Qt::FindDirectChildrenOnly);
-        return cache ? *cache : *new ThumbnailCache(&session);
-    }
-
-    std::optional<QImage> find(const QUrl &url) const
-    {
-        const QImage *image = m_images.object(url);
-        return image ? std::optional<QImage>(*image) : std::nullopt;
-    }
-
-    void insert(const QUrl &url, const QImage &image)
-    {
-        m_images.insert(url, new QImage(image), qMax<qsizetype>(1, image.sizeInBytes() / 1024));
-    }
-
-private:
-    explicit ThumbnailCache(QObject *parent)
-        : QObject(parent)
-    { }
-
-    QCache<QUrl, QImage> m_images{ 16 * 1024 }; // cost in KiB
-};
 
 bool isWebURL(const QUrl &url)
 {
@@ -260,4 +228,3 @@ void ArtworkThumb::mouseReleaseEvent(QMouseEvent *event)
         Q_EMIT clicked();
 }
 
-#include "ArtworkThumb.moc"
