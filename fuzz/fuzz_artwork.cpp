@@ -1,9 +1,9 @@
 // Downloaded artwork bytes through the one image decoder, as the now-playing cover and as the
 // last-ten thumbnail. What each keeps must be within its bounds: the cover inside
-// largestSide x largestSide, the thumbnail a square of at most keptSide, both at no more than
+// coverSide x coverSide, the thumbnail a square of at most keptSide, both at no more than
 // four bytes a pixel.
-#include "ArtworkDecoder.h"
 #include "ArtworkThumb.h"
+#include "SongInfoFetcher.h"
 
 #include <QByteArray>
 #include <QGuiApplication>
@@ -26,9 +26,9 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
-    if (const QImage cover = ArtworkDecoder::decode(bytes); !cover.isNull()
-        && (cover.width() > ArtworkDecoder::largestSide
-            || cover.height() > ArtworkDecoder::largestSide || cover.depth() > 32))
+    if (const QImage cover = SongInfoFetcher::decodeCover(bytes); !cover.isNull()
+        && (cover.width() > SongInfoFetcher::coverSide
+            || cover.height() > SongInfoFetcher::coverSide || cover.depth() > 32))
         __builtin_trap();
     if (const QImage thumb = ArtworkThumb::decode(bytes); !thumb.isNull()
         && (thumb.width() != thumb.height() || thumb.width() > ArtworkThumb::keptSide

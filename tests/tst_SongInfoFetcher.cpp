@@ -1,4 +1,3 @@
-#include "ArtworkDecoder.h"
 #include "HttpSession.h"
 #include "SongInfoFetcher.h"
 #include "TestFixtures.h"
@@ -182,7 +181,7 @@ private Q_SLOTS:
                              << QSize();
         // Measured at four bytes a pixel, or more where the decoder's format takes more, against
         // the 64 MiB allowed; what is kept fits largestSide x largestSide.
-        constexpr int side = ArtworkDecoder::largestSide;
+        constexpr int side = SongInfoFetcher::coverSide;
         QTest::newRow("within the bound") << png(4000, QImage::Format_Mono) << QSize(side, side);
         QTest::newRow("past the bound") << png(4200, QImage::Format_Mono) << QSize();
         QTest::newRow("16-bit, 2048 x 2048")
@@ -209,7 +208,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QSize, size);
-        QCOMPARE(ArtworkDecoder::decode(bytes).size(), size.isValid() ? size : QSize(0, 0));
+        QCOMPARE(SongInfoFetcher::decodeCover(bytes).size(), size.isValid() ? size : QSize(0, 0));
     }
 
 private:

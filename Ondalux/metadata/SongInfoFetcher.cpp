@@ -1,8 +1,7 @@
 #include "SongInfoFetcher.h"
 
-#include "ArtworkDecoder.h"
-#include "ImageDecoder.h"
 #include "HttpSession.h"
+#include "ImageDecoder.h"
 #include "SongInfoPayload.h"
 
 #include <QFutureWatcher>
@@ -116,7 +115,13 @@ void SongInfoFetcher::decodeArtwork(const QByteArray &bytes, const QUuid &statio
             Q_EMIT artworkReady(image);
         endWork();
     });
-    watcher->setFuture(QtConcurrent::run(&ImageDecoder::workers(), &ArtworkDecoder::decode, bytes));
+    watcher->setFuture(
+        QtConcurrent::run(&ImageDecoder::workers(), &SongInfoFetcher::decodeCover, bytes));
+}
+
+QImage SongInfoFetcher::decodeCover(const QByteArray &bytes)
+{
+    return ImageDecoder::decode(bytes, { .largestSide = coverSide });
 }
 
 bool SongInfoFetcher::isLatest(const QUuid &station, quint64 serial) const

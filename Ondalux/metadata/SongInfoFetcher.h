@@ -22,7 +22,15 @@ class SongInfoFetcher : public QObject
     Q_OBJECT
 
 public:
+    // Covers are kept at most this large on each side: the window draws them 240 points wide,
+    // at two pixels a point on a high-density screen, and the media panel's file is smaller.
+    static constexpr int coverSide = 480;
+
     explicit SongInfoFetcher(HttpSession &session, QObject *parent = nullptr);
+
+    // The whole picture in `bytes`, reduced to fit coverSide x coverSide; a null image when the
+    // bytes are not an image ImageDecoder keeps. Any thread.
+    static QImage decodeCover(const QByteArray &bytes);
 
     // The station now playing, compared by id; results for any other station are dropped.
     void setCurrentStation(const std::optional<Station> &station);
