@@ -1,6 +1,6 @@
 #include "TestHttpServer.h"
 
-#include "IcyEncoder.h"
+#include "IcyFraming.h"
 #include "TestFixtures.h"
 
 #include <QSslCertificate>
@@ -82,7 +82,7 @@ struct TestHttpServer::Connection
 
     // Stream listeners only.
     QString stream;
-    std::optional<IcyEncoder> icy;
+    std::optional<IcyFraming> icy;
     qsizetype audioOffset = 0;
     QByteArray pendingHeader;
     bool firstFeed = true;
@@ -460,7 +460,7 @@ void TestHttpServer::feed(QTcpSocket *socket, Connection &connection, Clock::tim
         due -= take;
     }
     if (!out.isEmpty())
-        socket->write(connection.icy ? connection.icy->encode(out) : out);
+        socket->write(connection.icy ? connection.icy->wrap(out) : out);
 }
 
 void TestHttpServer::abort(QTcpSocket *socket)
