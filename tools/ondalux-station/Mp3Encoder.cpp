@@ -16,7 +16,7 @@ constexpr std::array<int, 15> bitratesKbps
 constexpr std::array<int, 3> sampleRates = { 44100, 48000, 32000 };
 
 // The length of the MPEG-1 Layer III frame whose header starts at `at`, or 0.
-qsizetype frameLengthAt(const QByteArray &bytes, qsizetype at, int *sampleRate)
+qsizetype frameLengthAt(QByteArrayView bytes, qsizetype at, int *sampleRate)
 {
     if (at + 4 > bytes.size())
         return 0;
@@ -110,6 +110,12 @@ std::optional<Mp3Audio> encode(const QByteArray &pcm, int sampleRate, int channe
     if (audio.frameCount() == 0)
         return std::nullopt;
     return audio;
+}
+
+qsizetype frameLength(QByteArrayView bytes, qsizetype at)
+{
+    int sampleRate = 0;
+    return frameLengthAt(bytes, at, &sampleRate);
 }
 
 Mp3Audio split(const QByteArray &bytes)
