@@ -396,9 +396,9 @@ void TestHttpServer::startStream(QTcpSocket *socket, const QString &path, const 
     Connection &connection = *connectionOf(socket);
     const StreamRoute &route = m_streams.at(path);
     const StreamOptions &options = route.options;
-    QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: " + options.contentType + "\r\nicy-name: "
-        + options.name + "\r\nicy-br: " + QByteArray::number(options.bytesPerSecond * 8 / 1000)
-        + "\r\nCache-Control: no-cache\r\n";
+    QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: " + options.contentType
+        + "\r\nicy-name: Test Radio\r\nicy-br: "
+        + QByteArray::number(options.bytesPerSecond * 8 / 1000) + "\r\nCache-Control: no-cache\r\n";
     if (request.header("Icy-MetaData") == "1" && options.metaInt > 0) {
         connection.icy.emplace(options.metaInt);
         connection.icy->setRepeating(options.repeatTitle);

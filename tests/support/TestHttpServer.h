@@ -79,7 +79,6 @@ public:
         int metaInt = 16000; // 0: no ICY metadata, even for listeners that ask
         bool repeatTitle = false; // every metadata block carries the title, as some servers do
         QByteArray contentType = "audio/mpeg";
-        QByteArray name = "Test Radio";
     };
 
     // Listens at once on 127.0.0.1 at a port of the system's choosing.
@@ -104,7 +103,6 @@ public:
     QList<Request> requests() const { return m_requests; }
     // Requests for `path`, whatever their query unless `path` has one.
     int requestCount(const QString &path) const;
-    void clearRequests() { m_requests.clear(); }
     // Padding sent so far for requests of `path` (see Response::paddedTo).
     qint64 paddingSent(const QString &path) const { return m_paddingSent.value(path); }
 
