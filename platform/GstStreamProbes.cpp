@@ -1,10 +1,9 @@
 // The streaming-thread half of GstStreamPlayer: GStreamer callbacks and pad probes. They copy
 // what they need, touch no member of the player, and post to the main thread.
 #include "GstStreamPlayerPrivate.h"
+#include "HttpSession.h"
 #include "StreamTrust.h"
 #include "StreamTypes.h"
-
-#include <QCoreApplication>
 
 #include <utility>
 
@@ -13,10 +12,7 @@ void GstStreamPlayer::Private::onSourceSetup(GstElement *, GstElement *source, g
 {
     auto *that = static_cast<Private *>(self);
     if (hasProperty(source, "user-agent")) {
-        const QByteArray agent = "Ondalux/"
-            + (QCoreApplication::applicationVersion().isEmpty()
-                   ? QByteArray("0")
-                   : QCoreApplication::applicationVersion().toUtf8());
+        const QByteArray agent = HttpSession::userAgent();
         g_object_set(source, "user-agent", agent.constData(), nullptr);
     }
     if (hasProperty(source, "tls-database")) {

@@ -54,12 +54,6 @@ QUrl cacheKeyOf(const QUrl &url)
     return url.adjusted(QUrl::RemoveFragment | QUrl::NormalizePathSegments);
 }
 
-QByteArray userAgent()
-{
-    const QString version = QCoreApplication::applicationVersion();
-    return "Ondalux/" + (version.isEmpty() ? QByteArray("0") : version.toUtf8());
-}
-
 bool forbidsStoring(const HttpSession::Headers &headers)
 {
     for (const auto &[name, value] : headers) {
@@ -148,6 +142,12 @@ HttpSession::HttpSession(const Clock &clock, QObject *parent)
 }
 
 HttpSession::~HttpSession() = default;
+
+QByteArray HttpSession::userAgent()
+{
+    const QString version = QCoreApplication::applicationVersion();
+    return "Ondalux/" + (version.isEmpty() ? QByteArray("0") : version.toUtf8());
+}
 
 HttpSession &HttpSession::shared()
 {

@@ -76,6 +76,8 @@ public:
 
     // The process's session, created on first use on the main thread.
     static HttpSession &shared();
+    // "Ondalux/<application version>", sent with every request, the stream's included.
+    static QByteArray userAgent();
 
     // Starts a GET. `completion` runs later on the main thread, exactly once, also for a request
     // that fails at once, and never after `context` has been destroyed.

@@ -145,7 +145,7 @@ private Q_SLOTS:
         const QString inFlight = artworkInFlight ? u"/so/c.png"_s : u"/so/np.json"_s;
         connect(m_server.get(), &TestHttpServer::requestReceived, this,
                 [this, inFlight](const TestHttpServer::Request &request) {
-                    if (request.path != inFlight.toUtf8())
+                    if (request.target != inFlight.toUtf8())
                         return;
                     m_fetcher->setCurrentStation(m_beatloom);
                     m_fetcher->fetchSongInfo(*m_beatloom);

@@ -1,5 +1,6 @@
 #include "LastTenItem.h"
 #include "LastTenRow.h"
+#include "Mp3Encoder.h"
 #include "SongInfoPayload.h"
 #include "StationProcess.h"
 #include "TestFixtures.h"
@@ -39,20 +40,6 @@ Fetched fetch(QNetworkAccessManager &network, const QUrl &url, const QByteArray 
         finished.wait(10000);
     return { reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
              reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(), reply->readAll() };
-}
-
-// The size of the MPEG-1 Layer III frame at `at`, or 0 when none starts there.
-qsizetype frameAt(const QByteArray &audio, qsizetype at)
-{
-    static constexpr int kbps[]
-        = { 0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320 };
-    if (at + 4 > audio.size())
-        return 0;
-    const auto *h = reinterpret_cast<const uchar *>(audio.constData() + at);
-    if (h[0] != 0xFF || (h[1] & 0xFE) != 0xFA || (h[2] >> 4) == 0 || (h[2] >> 4) == 15
-        || ((h[2] >> 2) & 3) != 0)
-        return 0;
-    return 144000 * kbps[h[2] >> 4] / 44100 + ((h[2] >> 1) & 1);
 }
 
 // A listener of one stream that asks for ICY metadata and takes the stream apart.
@@ -279,7 +266,7 @@ private Q_SLOTS:
         QCOMPARE(items->at(1).title, firstTitle);
 
         qsizetype at = 0;
-        while (const qsizetype length = frameAt(listener.audio, at))
+        while (const qsizetype length = Mp3Encoder::frameLength(listener.audio, at))
             at += length;
         QVERIFY2(listener.audio.size() - at < 420, "the audio is not a run of whole MP3 frames");
         const double seconds = static_cast<double>(listener.clock.elapsed()) / 1000.0;

@@ -1,6 +1,6 @@
 #include "TestHttpServer.h"
 
-#include "IcyEncoder.h"
+#include "IcyFraming.h"
 #include "TestFixtures.h"
 
 #include <QSslCertificate>
@@ -19,122 +19,21 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr qsizetype maxHeadBytes = 64 * 1024;
-constexpr qsizetype maxBodyBytes = 16 * 1024 * 1024;
 constexpr qsizetype chunkedPieceBytes = 1000;
 constexpr qsizetype paddingPieceBytes = 64 * 1024;
 constexpr qint64 paddingWindowBytes = 256 * 1024; // unsent padding held at most
 constexpr auto streamTick = 50ms;
 constexpr qint64 nanosPerSecond = 1'000'000'000;
 
-enum class Parse { Incomplete, Complete, Malformed, TooLarge };
-
-QByteArray reasonPhrase(int status)
-{
-    static const QHash<int, QByteArray> phrases = { { 200, "OK" },
-                                                    { 201, "Created" },
-                                                    { 204, "No Content" },
-                                                    { 206, "Partial Content" },
-                                                    { 301, "Moved Permanently" },
-                                                    { 302, "Found" },
-                                                    { 303, "See Other" },
-                                                    { 304, "Not Modified" },
-                                                    { 307, "Temporary Redirect" },
-                                                    { 308, "Permanent Redirect" },
-                                                    { 400, "Bad Request" },
-                                                    { 401, "Unauthorized" },
-                                                    { 403, "Forbidden" },
-                                                    { 404, "Not Found" },
-                                                    { 408, "Request Timeout" },
-                                                    { 410, "Gone" },
-                                                    { 429, "Too Many Requests" },
-                                                    { 500, "Internal Server Error" },
-                                                    { 502, "Bad Gateway" },
-                                                    { 503, "Service Unavailable" },
-                                                    { 504, "Gateway Timeout" } };
-    return phrases.value(status, "Unknown");
-}
-
-QByteArray headerIn(const TestHttpServer::Headers &headers, QByteArrayView name)
-{
-    for (const auto &[key, value] : headers) {
-        if (key.compare(name, Qt::CaseInsensitive) == 0)
-            return value;
-    }
-    return {};
-}
-
 bool hasHeader(const TestHttpServer::Headers &headers, QByteArrayView name)
 {
-    return std::any_of(headers.cbegin(), headers.cend(), [name](const auto &header) {
-        return header.first.compare(name, Qt::CaseInsensitive) == 0;
-    });
+    return !httpHeader(headers, name).isEmpty();
 }
 
 QByteArray withoutQuery(const QByteArray &target)
 {
     const qsizetype query = target.indexOf('?');
     return query < 0 ? target : target.left(query);
-}
-
-// Takes the request at the front of `input` once it has fully arrived. Lines may end in LF alone.
-Parse takeRequest(QByteArray &input, TestHttpServer::Request &request)
-{
-    QList<QByteArray> lines;
-    qsizetype next = 0;
-    for (;;) {
-        const qsizetype lf = input.indexOf('\n', next);
-        if (lf < 0)
-            return input.size() > maxHeadBytes ? Parse::TooLarge : Parse::Incomplete;
-        QByteArray line = input.mid(next, lf - next);
-        next = lf + 1;
-        if (next > maxHeadBytes)
-            return Parse::TooLarge;
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.isEmpty()) {
-            if (lines.isEmpty())
-                continue; // stray line ends between requests are tolerated
-            break;
-        }
-        lines.append(line);
-    }
-
-    const QList<QByteArray> requestLine = lines.takeFirst().split(' ');
-    if (requestLine.size() != 3 || !requestLine[2].startsWith("HTTP/1."))
-        return Parse::Malformed;
-    TestHttpServer::Headers headers;
-    for (const QByteArray &line : std::as_const(lines)) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
-            return Parse::Malformed;
-        headers.append({ line.left(colon).trimmed(), line.mid(colon + 1).trimmed() });
-    }
-    qsizetype bodySize = 0;
-    if (hasHeader(headers, "Content-Length")) {
-        bool ok = false;
-        bodySize = headerIn(headers, "Content-Length").toLongLong(&ok);
-        if (!ok || bodySize < 0 || bodySize > maxBodyBytes)
-            return Parse::Malformed;
-    }
-    if (input.size() - next < bodySize)
-        return Parse::Incomplete;
-
-    request.method = requestLine[0];
-    request.path = requestLine[1];
-    request.version = requestLine[2];
-    request.headers = std::move(headers);
-    request.body = input.mid(next, bodySize);
-    input.remove(0, next + bodySize);
-    return Parse::Complete;
-}
-
-bool wantsKeepAlive(const TestHttpServer::Request &request)
-{
-    const QByteArray connection = request.header("Connection");
-    if (request.version == "HTTP/1.0")
-        return connection.compare("keep-alive", Qt::CaseInsensitive) == 0;
-    return connection.compare("close", Qt::CaseInsensitive) != 0;
 }
 
 bool hasNoBody(int status)
@@ -145,7 +44,7 @@ bool hasNoBody(int status)
 QByteArray headOf(const TestHttpServer::Response &response, bool keepAlive)
 {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' '
-        + reasonPhrase(response.status) + "\r\n";
+        + httpReasonPhrase(response.status) + "\r\n";
     for (const auto &[name, value] : response.headers)
         head += name + ": " + value + "\r\n";
     if (response.chunked)
@@ -178,13 +77,12 @@ QByteArray bodyOf(const TestHttpServer::Response &response)
 // One accepted connection. Requests queue in `input` while one is being answered.
 struct TestHttpServer::Connection
 {
-    int id = 0;
     QByteArray input;
     bool busy = false;
 
     // Stream listeners only.
     QString stream;
-    std::optional<IcyEncoder> icy;
+    std::optional<IcyFraming> icy;
     qsizetype audioOffset = 0;
     QByteArray pendingHeader;
     bool firstFeed = true;
@@ -208,11 +106,6 @@ TestHttpServer::Response TestHttpServer::bytes(const QByteArray &body,
 TestHttpServer::Response TestHttpServer::redirect(const QString &location, int status)
 {
     return { .status = status, .headers = { { "Location", location.toUtf8() } } };
-}
-
-QByteArray TestHttpServer::Request::header(QByteArrayView name) const
-{
-    return headerIn(headers, name);
 }
 
 TestHttpServer::TestHttpServer(Tls tls, QObject *parent)
@@ -297,7 +190,7 @@ int TestHttpServer::requestCount(const QString &path) const
     const QByteArray wanted = path.toUtf8();
     return static_cast<int>(
         std::count_if(m_requests.cbegin(), m_requests.cend(), [&wanted](const Request &request) {
-            return request.path == wanted || withoutQuery(request.path) == wanted;
+            return request.target == wanted || withoutQuery(request.target) == wanted;
         }));
 }
 
@@ -342,7 +235,6 @@ void TestHttpServer::acceptPending()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         auto connection = std::make_unique<Connection>();
-        connection->id = ++m_acceptedConnections;
         m_connections.emplace(socket, std::move(connection));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { forget(socket); });
@@ -369,22 +261,17 @@ void TestHttpServer::serveWaiting(QTcpSocket *socket)
     // Looks the connection up afresh each time: answering or a requestReceived slot may end it.
     for (Connection *connection; (connection = connectionOf(socket)) && !connection->busy;) {
         Request request;
-        switch (takeRequest(connection->input, request)) {
-        case Parse::Incomplete:
+        switch (HttpRequest::take(connection->input, request)) {
+        case HttpRequest::Parse::Incomplete:
             return;
-        case Parse::TooLarge:
-            abort(socket);
-            return;
-        case Parse::Malformed:
+        case HttpRequest::Parse::Malformed:
             connection->busy = true;
             socket->write(headOf({ .status = 400 }, false));
             socket->disconnectFromHost();
             return;
-        case Parse::Complete:
+        case HttpRequest::Parse::Complete:
             break;
         }
-        request.connection = connection->id;
-        request.arrived = Clock::now();
         m_requests.append(request);
         connection->busy = true;
         dispatch(socket, request);
@@ -394,8 +281,8 @@ void TestHttpServer::serveWaiting(QTcpSocket *socket)
 
 void TestHttpServer::dispatch(QTcpSocket *socket, const Request &request)
 {
-    const QString target = QString::fromUtf8(request.path);
-    const QString path = QString::fromUtf8(withoutQuery(request.path));
+    const QString target = QString::fromUtf8(request.target);
+    const QString path = QString::fromUtf8(withoutQuery(request.target));
     if (m_streams.contains(path)) {
         startStream(socket, path, request);
         return;
@@ -407,8 +294,8 @@ void TestHttpServer::dispatch(QTcpSocket *socket, const Request &request)
         : Response{ .status = 404,
                     .headers = { { "Content-Type", "text/plain" } },
                     .body = "not found\n" };
-    const bool keepAlive = wantsKeepAlive(request)
-        && headerIn(response.headers, "Connection").compare("close", Qt::CaseInsensitive) != 0;
+    const bool keepAlive = request.keepsAlive()
+        && httpHeader(response.headers, "Connection").compare("close", Qt::CaseInsensitive) != 0;
     if (response.delay > 0ms) {
         QTimer::singleShot(response.delay, socket, [this, socket, response, path, keepAlive] {
             respond(socket, response, path, keepAlive);
@@ -509,9 +396,9 @@ void TestHttpServer::startStream(QTcpSocket *socket, const QString &path, const 
     Connection &connection = *connectionOf(socket);
     const StreamRoute &route = m_streams.at(path);
     const StreamOptions &options = route.options;
-    QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: " + options.contentType + "\r\nicy-name: "
-        + options.name + "\r\nicy-br: " + QByteArray::number(options.bytesPerSecond * 8 / 1000)
-        + "\r\nCache-Control: no-cache\r\n";
+    QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: " + options.contentType
+        + "\r\nicy-name: Test Radio\r\nicy-br: "
+        + QByteArray::number(options.bytesPerSecond * 8 / 1000) + "\r\nCache-Control: no-cache\r\n";
     if (request.header("Icy-MetaData") == "1" && options.metaInt > 0) {
         connection.icy.emplace(options.metaInt);
         connection.icy->setRepeating(options.repeatTitle);
@@ -573,7 +460,7 @@ void TestHttpServer::feed(QTcpSocket *socket, Connection &connection, Clock::tim
         due -= take;
     }
     if (!out.isEmpty())
-        socket->write(connection.icy ? connection.icy->encode(out) : out);
+        socket->write(connection.icy ? connection.icy->wrap(out) : out);
 }
 
 void TestHttpServer::abort(QTcpSocket *socket)

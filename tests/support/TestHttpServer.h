@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HttpRequest.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -12,7 +14,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <utility>
 
 class QTcpServer;
 class QTcpSocket;
@@ -30,7 +31,7 @@ public:
     enum class Tls { No, Yes, WrongHost, Expired, Impostor };
     // Localhost names the host the way the TLS certificate does.
     enum class Host { Ip, Localhost };
-    using Headers = QList<std::pair<QByteArray, QByteArray>>;
+    using Headers = HttpHeaders;
 
     struct Response
     {
@@ -61,19 +62,7 @@ public:
     static Response bytes(const QByteArray &body, const QByteArray &contentType);
     static Response redirect(const QString &location, int status = 302);
 
-    struct Request
-    {
-        QByteArray method;
-        QByteArray path; // as sent, query included
-        QByteArray version;
-        Headers headers;
-        QByteArray body;
-        int connection = 0; // numbered from 1 in the order the server accepted connections
-        std::chrono::steady_clock::time_point arrived;
-
-        // The first header called `name`, in any case; empty when there is none.
-        QByteArray header(QByteArrayView name) const;
-    };
+    using Request = HttpRequest;
 
     struct StreamOptions
     {
@@ -90,7 +79,6 @@ public:
         int metaInt = 16000; // 0: no ICY metadata, even for listeners that ask
         bool repeatTitle = false; // every metadata block carries the title, as some servers do
         QByteArray contentType = "audio/mpeg";
-        QByteArray name = "Test Radio";
     };
 
     // Listens at once on 127.0.0.1 at a port of the system's choosing.
@@ -115,7 +103,6 @@ public:
     QList<Request> requests() const { return m_requests; }
     // Requests for `path`, whatever their query unless `path` has one.
     int requestCount(const QString &path) const;
-    void clearRequests() { m_requests.clear(); }
     // Padding sent so far for requests of `path` (see Response::paddedTo).
     qint64 paddingSent(const QString &path) const { return m_paddingSent.value(path); }
 
@@ -169,6 +156,5 @@ private:
     std::map<QString, StreamRoute> m_streams;
     std::map<QTcpSocket *, std::unique_ptr<Connection>> m_connections;
     QList<Request> m_requests;
-    int m_acceptedConnections = 0;
     QTimer m_streamTicker;
 };

@@ -2,79 +2,6 @@
 
 #include <QSslServer>
 #include <QSslSocket>
-#include <QUrl>
-
-namespace {
-
-constexpr qsizetype maxHeadBytes = 16 * 1024;
-
-QByteArray reasonPhrase(int status)
-{
-    switch (status) {
-    case 200:
-        return "OK";
-    case 400:
-        return "Bad Request";
-    case 404:
-        return "Not Found";
-    case 405:
-        return "Method Not Allowed";
-    default:
-        return "Unknown";
-    }
-}
-
-enum class Parse { Incomplete, Complete, Malformed };
-
-// Takes the request at the front of `input` once its head has fully arrived. Requests with a
-// body are not expected here and count as malformed.
-Parse takeRequest(QByteArray &input, HttpRequest &request)
-{
-    qsizetype end = input.indexOf("\r\n\r\n");
-    if (end < 0)
-        return input.size() > maxHeadBytes ? Parse::Malformed : Parse::Incomplete;
-    QList<QByteArray> lines = input.left(end).split('\n');
-    input.remove(0, end + 4);
-    const QList<QByteArray> requestLine = lines.takeFirst().trimmed().split(' ');
-    if (requestLine.size() != 3 || !requestLine[2].startsWith("HTTP/1."))
-        return Parse::Malformed;
-    request.method = requestLine[0];
-    request.target = requestLine[1];
-    request.version = requestLine[2];
-    for (const QByteArray &line : std::as_const(lines)) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
-            return Parse::Malformed;
-        request.headers.append({ line.left(colon).trimmed(), line.mid(colon + 1).trimmed() });
-    }
-    const QByteArray length = request.header("Content-Length");
-    if ((!length.isEmpty() && length != "0") || !request.header("Transfer-Encoding").isEmpty())
-        return Parse::Malformed;
-    return Parse::Complete;
-}
-
-bool keepsAlive(const HttpRequest &request)
-{
-    const QByteArray connection = request.header("Connection").toLower();
-    return request.version == "HTTP/1.1" ? connection != "close" : connection == "keep-alive";
-}
-
-} // namespace
-
-QByteArray HttpRequest::header(QByteArrayView name) const
-{
-    for (const auto &[key, value] : headers) {
-        if (key.compare(name, Qt::CaseInsensitive) == 0)
-            return value;
-    }
-    return {};
-}
-
-QString HttpRequest::path() const
-{
-    const qsizetype query = target.indexOf('?');
-    return QUrl::fromPercentEncoding(query < 0 ? target : target.left(query));
-}
 
 HttpReply HttpReply::notFound()
 {
@@ -132,17 +59,17 @@ void HttpsHost::read(QSslSocket *socket)
     for (;;) {
         QByteArray &input = m_input[socket];
         HttpRequest request;
-        const Parse parsed = takeRequest(input, request);
-        if (parsed == Parse::Incomplete)
+        const HttpRequest::Parse parsed = HttpRequest::take(input, request);
+        if (parsed == HttpRequest::Parse::Incomplete)
             return;
         std::optional<HttpReply> reply;
         bool keepAlive = false;
-        if (parsed == Parse::Malformed) {
+        if (parsed == HttpRequest::Parse::Malformed) {
             reply
                 = HttpReply{ .status = 400, .contentType = "text/plain", .body = "bad request\n" };
         } else {
             Q_EMIT requestReceived(m_name, request);
-            keepAlive = keepsAlive(request);
+            keepAlive = request.keepsAlive();
             if (request.method != "GET" && request.method != "HEAD") {
                 reply = HttpReply{ .status = 405,
                                    .contentType = "text/plain",
@@ -156,7 +83,7 @@ void HttpsHost::read(QSslSocket *socket)
             return;
         }
         QByteArray head = "HTTP/1.1 " + QByteArray::number(reply->status) + ' '
-            + reasonPhrase(reply->status) + "\r\nContent-Type: " + reply->contentType
+            + httpReasonPhrase(reply->status) + "\r\nContent-Type: " + reply->contentType
             + "\r\nContent-Length: " + QByteArray::number(reply->body.size())
             + "\r\nCache-Control: " + reply->cacheControl + "\r\nServer: ondalux-station\r\n"
             + (keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n");

@@ -1,31 +1,18 @@
 #pragma once
 
+#include "HttpRequest.h"
+
 #include <QByteArray>
 #include <QHash>
-#include <QList>
 #include <QObject>
 #include <QSslConfiguration>
 #include <QString>
 
 #include <functional>
 #include <optional>
-#include <utility>
 
 class QSslServer;
 class QSslSocket;
-
-struct HttpRequest
-{
-    QByteArray method;
-    QByteArray target; // as sent, query included
-    QByteArray version;
-    QList<std::pair<QByteArray, QByteArray>> headers;
-
-    // The first header called `name`, in any case; empty when there is none.
-    QByteArray header(QByteArrayView name) const;
-    // The target without its query, percent-decoded.
-    QString path() const;
-};
 
 struct HttpReply
 {

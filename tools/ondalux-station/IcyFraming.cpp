@@ -42,7 +42,7 @@ QByteArray IcyFraming::nextBlock()
 {
     if (m_announced)
         return QByteArray(1, '\0');
-    m_announced = true;
+    m_announced = !m_repeating;
     // A quote would end the value early: listeners do not unescape.
     QString title = m_title.left(maxTitleCharacters);
     title.replace(u'\'', u'\u2019');

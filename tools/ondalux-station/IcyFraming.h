@@ -6,7 +6,7 @@
 
 // One listener's ICY ("Icecast/SHOUTcast") metadata framing: after every metaInt audio bytes
 // comes a length byte L and L*16 bytes of "StreamTitle='...';" padded with NUL bytes. L is 0
-// when the title has not changed since the previous block.
+// when the title has not changed since the previous block, unless every block repeats it.
 class IcyFraming
 {
 public:
@@ -14,6 +14,8 @@ public:
 
     // Announced in the next block.
     void setTitle(const QString &title);
+    // Every block after setTitle() carries the title, as some servers send it.
+    void setRepeating(bool repeating) { m_repeating = repeating; }
     // `audio` with the blocks due inside it; successive calls continue one stream.
     QByteArray wrap(QByteArrayView audio);
     // Audio bytes left before the next block.
@@ -26,4 +28,5 @@ private:
     int m_untilBlock;
     QString m_title;
     bool m_announced = true;
+    bool m_repeating = false;
 };

@@ -1,11 +1,12 @@
 #include "Mp3Encoder.h"
 
+#include "GstHandles.h"
+
 #include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 
 #include <array>
-#include <memory>
 
 namespace {
 
@@ -14,14 +15,8 @@ constexpr std::array<int, 15> bitratesKbps
     = { 0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320 };
 constexpr std::array<int, 3> sampleRates = { 44100, 48000, 32000 };
 
-struct GstUnref
-{
-    void operator()(gpointer object) const { gst_object_unref(object); }
-};
-using ElementPtr = std::unique_ptr<GstElement, GstUnref>;
-
 // The length of the MPEG-1 Layer III frame whose header starts at `at`, or 0.
-qsizetype frameLengthAt(const QByteArray &bytes, qsizetype at, int *sampleRate)
+qsizetype frameLengthAt(QByteArrayView bytes, qsizetype at, int *sampleRate)
 {
     if (at + 4 > bytes.size())
         return 0;
@@ -75,13 +70,13 @@ std::optional<Mp3Audio> encode(const QByteArray &pcm, int sampleRate, int channe
         + " ! audioconvert ! lamemp3enc target=bitrate bitrate=128 cbr=true"
           " ! appsink name=mp3 sync=false";
     GError *error = nullptr;
-    ElementPtr pipeline(gst_parse_launch(description.constData(), &error));
+    gsthandles::Element pipeline(gst_parse_launch(description.constData(), &error));
     if (error != nullptr) {
         g_clear_error(&error);
         return std::nullopt;
     }
-    ElementPtr source(gst_bin_get_by_name(GST_BIN(pipeline.get()), "pcm"));
-    ElementPtr sink(gst_bin_get_by_name(GST_BIN(pipeline.get()), "mp3"));
+    gsthandles::Element source(gst_bin_get_by_name(GST_BIN(pipeline.get()), "pcm"));
+    gsthandles::Element sink(gst_bin_get_by_name(GST_BIN(pipeline.get()), "mp3"));
     if (!source || !sink)
         return std::nullopt;
     if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
@@ -115,6 +110,12 @@ std::optional<Mp3Audio> encode(const QByteArray &pcm, int sampleRate, int channe
     if (audio.frameCount() == 0)
         return std::nullopt;
     return audio;
+}
+
+qsizetype frameLength(QByteArrayView bytes, qsizetype at)
+{
+    int sampleRate = 0;
+    return frameLengthAt(bytes, at, &sampleRate);
 }
 
 Mp3Audio split(const QByteArray &bytes)

@@ -25,6 +25,9 @@ QString initialize();
 // Encodes interleaved signed 16-bit little-endian PCM; nothing when the encoder fails.
 // Safe to call from several threads at once.
 std::optional<Mp3Audio> encode(const QByteArray &pcm, int sampleRate, int channels);
+// The length of the MPEG-1 Layer III frame whose header starts at `at`, whole or not; 0 when no
+// header does.
+qsizetype frameLength(QByteArrayView bytes, qsizetype at);
 // The whole MPEG-1 Layer III frames in `bytes`, skipping anything else.
 Mp3Audio split(const QByteArray &bytes);
 

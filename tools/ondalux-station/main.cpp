@@ -4,50 +4,21 @@
 #include "Mp3Encoder.h"
 #include "StationOptions.h"
 #include "Stations.h"
+#include "TerminationSignals.h"
 
 #include <QFile>
 #include <QGuiApplication>
-#include <QSocketNotifier>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QSslSocket>
 
-#include <csignal>
 #include <cstdio>
 #include <optional>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-int signalPipe[2] = { -1, -1 };
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
-// SIGTERM and SIGINT end the event loop, so everything closes in order.
-bool quitOnSignals(QCoreApplication &app)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
-        return false;
-    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier] {
-        notifier->setEnabled(false);
-        QCoreApplication::quit();
-    });
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGTERM, &action, nullptr) == 0
-        && ::sigaction(SIGINT, &action, nullptr) == 0;
-}
 
 void printLine(const QString &line)
 {
@@ -101,7 +72,7 @@ int main(int argc, char *argv[])
             u"%1 or %2 holds no PEM certificate or key"_s.arg(options.certificate, options.key));
     if (const QString error = Mp3Encoder::initialize(); !error.isEmpty())
         return fail(u"cannot encode MP3: "_s + error);
-    if (!quitOnSignals(app))
+    if (!TerminationSignals::quitOnTermination())
         return fail(u"cannot watch for signals"_s);
 
     Stations stations(options, tls, printLine);
