@@ -201,14 +201,10 @@ void GstStreamPlayer::pause()
 
 void GstStreamPlayer::setVolume(float volume)
 {
-    d->volume = std::isnan(volume) ? 0.0 : std::clamp(static_cast<double>(volume), 0.0, 1.0);
+    const double gain
+        = std::isnan(volume) ? 0.0 : std::clamp(static_cast<double>(volume), 0.0, 1.0);
     if (d->playbin)
-        g_object_set(d->playbin.get(), "volume", d->volume, nullptr);
-}
-
-double GstStreamPlayer::appliedVolume() const
-{
-    return d->volume;
+        g_object_set(d->playbin.get(), "volume", gain, nullptr);
 }
 
 void GstStreamPlayer::setOutputDevice(const QString &name)
