@@ -33,7 +33,6 @@ public:
         {
             return { Action::ReconnectAfter, delay };
         }
-        friend bool operator==(const Answer &, const Answer &) = default;
     };
 
     // `clock` outlives the policy.
