@@ -34,22 +34,17 @@ GstStreamPlayer::GstStreamPlayer(QObject *parent)
 
 GstStreamPlayer::GstStreamPlayer(const Options &options, QObject *parent)
     : StreamPlayer(parent)
-    , d(std::make_unique<Private>())
+    , d(std::make_unique<Private>(options))
 {
     d->q = this;
-    d->options = options;
     d->streaming->owner = this;
-    d->retryDelay = options.firstRetryDelay;
     // Children, so what keeps the player awake can be seen from outside.
     for (QTimer *timer : { &d->retryTimer, &d->watchdog, &d->stateCheck, &d->positionPoll })
         timer->setParent(this);
     d->positionPoll.setObjectName(QStringLiteral("positionPoll"));
-    d->retryTimer.setObjectName(QStringLiteral("retryTimer"));
     d->retryTimer.setSingleShot(true);
-    connect(&d->retryTimer, &QTimer::timeout, this, [this] {
-        if (d->wantPlaying)
-            d->reconnectNow();
-    });
+    connect(&d->retryTimer, &QTimer::timeout, this,
+            [this] { d->carryOut(d->policy.retryDue(), "the wait is over"); });
     d->watchdog.setInterval(watchdogInterval);
     connect(&d->watchdog, &QTimer::timeout, this, [this] { d->checkWatchdog(); });
     d->stateCheck.setSingleShot(true);
@@ -59,6 +54,16 @@ GstStreamPlayer::GstStreamPlayer(const Options &options, QObject *parent)
     connect(&d->positionPoll, &QTimer::timeout, this, [this] { d->deliverReached(); });
     d->build();
 }
+
+GstStreamPlayer::Private::Private(const Options &options)
+    : options(options)
+    , policy({ .firstRetryDelay = options.firstRetryDelay,
+               .longestRetryDelay = options.longestRetryDelay,
+               .stallTimeout = options.stallTimeout,
+               .resumeTimeout = options.resumeTimeout,
+               .longPause = options.longPause },
+             *options.clock)
+{ }
 
 GstStreamPlayer::~GstStreamPlayer()
 {
@@ -153,32 +158,18 @@ void GstStreamPlayer::replaceCurrentItem(const QUrl &url)
     d->uri = url.toEncoded();
     g_object_set(d->playbin.get(), "uri", d->uri.constData(), nullptr);
     d->hasItem = true;
-    d->wantPlaying = false;
-    d->needsReconnect = false;
-    d->pausedAt = Clock::distantPast();
-    d->retryDelay = d->options.firstRetryDelay;
+    d->policy.newItem();
 }
 
 void GstStreamPlayer::play()
 {
     if (!d->hasItem)
         return;
-    const Clock::TimePoint now = d->options.clock->now();
-    const bool pausedLong = d->pausedAt != Clock::distantPast()
-        && secondsBetween(d->pausedAt, now)
-            >= std::chrono::duration<double>(d->options.longPause).count();
-    const bool reconnect = d->needsReconnect || pausedLong;
-    // A fresh connection may take longer than the resume guard allows for first audio.
-    d->resuming = d->pausedAt != Clock::distantPast() && !reconnect;
-    d->wantPlaying = true;
-    d->pausedAt = Clock::distantPast();
-    d->lastProgress = now;
-    d->buffersAtLastCheck = d->streaming->audioBuffers.load();
+    const ReconnectPolicy::Answer answer = d->policy.play(d->streaming->audioBuffers.load());
     d->watchdog.start();
     d->watchNetwork();
-    if (reconnect) {
-        d->needsReconnect = false;
-        d->reconnectNow();
+    if (answer.action != ReconnectPolicy::Answer::Action::Nothing) {
+        d->carryOut(answer, "resumed after a long pause or a lost connection");
     } else if (d->bufferFilled && d->streaming->bufferingFull.load() == 0) {
         // Resumed while the buffer refills after running dry: wait for it as before the pause.
         // The level reports that would say so were already let through once.
@@ -195,15 +186,14 @@ void GstStreamPlayer::pause()
 {
     if (!d->hasItem)
         return;
-    d->wantPlaying = false;
+    const bool connectionGone = d->policy.retryPending();
+    d->policy.pause();
     d->bufferingPaused = false;
     d->watchdog.stop();
     d->positionPoll.stop(); // the position stands still until the resume
-    d->pausedAt = d->options.clock->now();
-    if (d->retryTimer.isActive()) {
-        // The connection is already gone; the resume makes a new one.
+    if (connectionGone) {
+        // Nothing to pause: the resume makes a new connection.
         d->retryTimer.stop();
-        d->needsReconnect = true;
         return;
     }
     d->setState(GST_STATE_PAUSED);
@@ -211,14 +201,10 @@ void GstStreamPlayer::pause()
 
 void GstStreamPlayer::setVolume(float volume)
 {
-    d->volume = std::isnan(volume) ? 0.0 : std::clamp(static_cast<double>(volume), 0.0, 1.0);
+    const double gain
+        = std::isnan(volume) ? 0.0 : std::clamp(static_cast<double>(volume), 0.0, 1.0);
     if (d->playbin)
-        g_object_set(d->playbin.get(), "volume", d->volume, nullptr);
-}
-
-double GstStreamPlayer::appliedVolume() const
-{
-    return d->volume;
+        g_object_set(d->playbin.get(), "volume", gain, nullptr);
 }
 
 void GstStreamPlayer::setOutputDevice(const QString &name)
@@ -265,7 +251,7 @@ void GstStreamPlayer::Private::setState(GstState state)
         return;
     }
     if (gst_element_set_state(playbin.get(), state) == GST_STATE_CHANGE_FAILURE) {
-        scheduleRetry("the pipeline refused to start");
+        carryOut(policy.refused(), "the pipeline refused to start");
         return;
     }
     stateCheck.start();
@@ -318,24 +304,32 @@ void GstStreamPlayer::Private::stopPipeline()
 
 void GstStreamPlayer::Private::reconnectNow()
 {
-    resuming = false;
     stopPipeline();
     // A stream that ran dry moved playbin on to its next item, which is empty: every later start
     // would fail. The item is set again, so a reconnection always has one.
     g_object_set(playbin.get(), "uri", uri.constData(), nullptr);
-    lastProgress = options.clock->now();
-    buffersAtLastCheck = streaming->audioBuffers.load();
+    policy.connecting(streaming->audioBuffers.load());
     setState(GST_STATE_PLAYING);
 }
 
-void GstStreamPlayer::Private::scheduleRetry(const char *why)
+void GstStreamPlayer::Private::carryOut(ReconnectPolicy::Answer answer, const char *why)
 {
-    if (retryTimer.isActive())
+    using Action = ReconnectPolicy::Answer::Action;
+    switch (answer.action) {
+    case Action::Nothing:
         return;
-    qCInfo(lcGst) << "reconnecting in" << retryDelay.count() << "ms:" << why;
-    stopPipeline();
-    retryTimer.start(retryDelay);
-    retryDelay = std::min(retryDelay * 2, options.longestRetryDelay);
+    case Action::ReconnectNow:
+        qCInfo(lcGst) << "reconnecting:" << why;
+        reconnectNow();
+        return;
+    case Action::ReconnectAfter:
+        qCInfo(lcGst) << "reconnecting in" << answer.delay.count() << "ms:" << why;
+        // While a retry waits the connection is already down.
+        if (!retryTimer.isActive())
+            stopPipeline();
+        retryTimer.start(answer.delay);
+        return;
+    }
 }
 
 void GstStreamPlayer::Private::readBus()
@@ -367,7 +361,7 @@ void GstStreamPlayer::Private::handle(GstMessage *message)
         break;
     }
     case GST_MESSAGE_CLOCK_LOST:
-        if (wantPlaying && !bufferingPaused) {
+        if (policy.wantsPlaying() && !bufferingPaused) {
             gst_element_set_state(playbin.get(), GST_STATE_PAUSED);
             setState(GST_STATE_PLAYING);
         }
@@ -384,7 +378,7 @@ void GstStreamPlayer::Private::handle(GstMessage *message)
 // full runs dry does playback wait for it to fill again.
 void GstStreamPlayer::Private::onBuffering(int percent)
 {
-    if (!wantPlaying)
+    if (!policy.wantsPlaying())
         return;
     if (percent >= 100) {
         bufferFilled = true;
@@ -400,13 +394,11 @@ void GstStreamPlayer::Private::onBuffering(int percent)
 
 void GstStreamPlayer::Private::connectionFailed(const char *why)
 {
-    if (wantPlaying) {
-        scheduleRetry(why);
-        return;
-    }
+    const bool playing = policy.wantsPlaying();
+    carryOut(policy.failed(), why);
     // Nothing is left to put right until the resume, which connects again.
-    stopPipeline();
-    needsReconnect = true;
+    if (!playing)
+        stopPipeline();
 }
 
 void GstStreamPlayer::Private::onSourceEnded(quint64 generation)
@@ -422,34 +414,16 @@ void GstStreamPlayer::Private::onAudioStarted(quint64 generation)
     if (generation != streaming->generation)
         return;
     audioFlowing = true;
-    retryDelay = options.firstRetryDelay;
+    policy.audioStarted();
     Q_EMIT q->audioStarted();
 }
 
 void GstStreamPlayer::Private::checkWatchdog()
 {
-    if (!wantPlaying || retryTimer.isActive())
+    if (!policy.wantsPlaying() || policy.retryPending())
         return;
     reconcileState();
-    const quint64 buffers = streaming->audioBuffers.load();
-    const Clock::TimePoint now = options.clock->now();
-    if (buffers != buffersAtLastCheck) {
-        buffersAtLastCheck = buffers;
-        lastProgress = now;
-        resuming = false;
-        return;
-    }
-    const auto seconds = [](std::chrono::milliseconds span) {
-        return std::chrono::duration<double>(span).count();
-    };
-    const double silent = secondsBetween(lastProgress, now);
-    if (resuming && silent >= seconds(options.resumeTimeout)) {
-        // The kept connection died during the pause; the listener is waiting now.
-        resuming = false;
-        reconnectNow();
-    } else if (silent >= seconds(options.stallTimeout)) {
-        scheduleRetry("no audio arrived");
-    }
+    carryOut(policy.check(streaming->audioBuffers.load()), "no audio arrived");
 }
 
 void GstStreamPlayer::Private::watchNetwork()
@@ -461,11 +435,8 @@ void GstStreamPlayer::Private::watchNetwork()
         return;
     QObject::connect(QNetworkInformation::instance(), &QNetworkInformation::reachabilityChanged, q,
                      [this](QNetworkInformation::Reachability reachability) {
-                         if (reachability == QNetworkInformation::Reachability::Online
-                             && retryTimer.isActive()) {
-                             retryDelay = options.firstRetryDelay;
-                             retryTimer.start(0);
-                         }
+                         if (reachability == QNetworkInformation::Reachability::Online)
+                             carryOut(policy.networkBack(), "the network is back");
                      });
 }
 

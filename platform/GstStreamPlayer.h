@@ -42,8 +42,6 @@ public:
     QString outputDevice() const override;
     QString currentOutput() const override;
 
-    // The gain actually applied, after clamping.
-    double appliedVolume() const;
     // Where playback is in the current connection's stream; negative when unknown.
     std::chrono::milliseconds position() const;
     // How many pieces of audio have reached the output so far, over all connections.

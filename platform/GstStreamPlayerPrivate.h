@@ -5,6 +5,7 @@
 #include "GstHandles.h"
 #include "GstStreamPlayer.h"
 #include "GstTimedMetadata.h"
+#include "ReconnectPolicy.h"
 
 #include <QLoggingCategory>
 #include <QSocketNotifier>
@@ -76,8 +77,11 @@ struct GstStreamPlayer::Private
         QList<TimedMetadataGroup> groups;
     };
 
+    explicit Private(const Options &options);
+
     GstStreamPlayer *q = nullptr;
     Options options;
+    ReconnectPolicy policy;
     gsthandles::Element playbin;
     gsthandles::Element sink;
     gsthandles::Bus bus;
@@ -86,24 +90,16 @@ struct GstStreamPlayer::Private
 
     bool hasItem = false;
     QByteArray uri; // the current item's
-    bool wantPlaying = false;
-    bool needsReconnect = false;
     bool bufferFilled = false;
     bool bufferingPaused = false;
-    bool resuming = false; // waiting for the first audio after a resume
     bool audioFlowing = false; // the current connection's audio has reached the output
-    Clock::TimePoint pausedAt = Clock::distantPast();
-    double volume = 1.0;
     QString outputDevice;
     QString currentOutput;
 
     GstState desiredState = GST_STATE_NULL;
     QTimer stateCheck;
     QTimer retryTimer;
-    std::chrono::milliseconds retryDelay{ 0 };
     QTimer watchdog;
-    quint64 buffersAtLastCheck = 0;
-    Clock::TimePoint lastProgress;
     QTimer positionPoll;
     std::deque<Announcement> ahead;
     bool watchingNetwork = false;
@@ -114,7 +110,7 @@ struct GstStreamPlayer::Private
     void reconcileState();
     void stopPipeline();
     void reconnectNow();
-    void scheduleRetry(const char *why);
+    void carryOut(ReconnectPolicy::Answer answer, const char *why);
     void connectionFailed(const char *why);
     void readBus();
     void handle(GstMessage *message);
