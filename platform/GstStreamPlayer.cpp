@@ -201,10 +201,14 @@ void GstStreamPlayer::pause()
 
 void GstStreamPlayer::setVolume(float volume)
 {
-    const double gain
-        = std::isnan(volume) ? 0.0 : std::clamp(static_cast<double>(volume), 0.0, 1.0);
+    d->volume = std::isnan(volume) ? 0.0 : std::clamp(static_cast<double>(volume), 0.0, 1.0);
     if (d->playbin)
-        g_object_set(d->playbin.get(), "volume", gain, nullptr);
+        g_object_set(d->playbin.get(), "volume", d->volume, nullptr);
+}
+
+double GstStreamPlayer::appliedVolume() const
+{
+    return d->volume;
 }
 
 void GstStreamPlayer::setOutputDevice(const QString &name)

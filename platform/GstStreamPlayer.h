@@ -42,6 +42,9 @@ public:
     QString outputDevice() const override;
     QString currentOutput() const override;
 
+    // The gain applied, after clamping. Public for tests: nothing else shows that a volume past
+    // 1.0, which playbin would take as amplification, is held at full.
+    double appliedVolume() const;
     // Where playback is in the current connection's stream; negative when unknown.
     std::chrono::milliseconds position() const;
     // How many pieces of audio have reached the output so far, over all connections.

@@ -93,6 +93,7 @@ struct GstStreamPlayer::Private
     bool bufferFilled = false;
     bool bufferingPaused = false;
     bool audioFlowing = false; // the current connection's audio has reached the output
+    double volume = 1.0;
     QString outputDevice;
     QString currentOutput;
 

@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cmath>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -488,6 +490,26 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(secure.failedHandshakes() >= 2, 10'000);
         QCOMPARE(started.count(), 0);
         QVERIFY(secure.requests().isEmpty());
+    }
+
+    void setVolume_clampsToTheValidRange_data()
+    {
+        QTest::addColumn<float>("assigned");
+        QTest::addColumn<double>("applied");
+        QTest::newRow("inside") << 0.25F << 0.25;
+        QTest::newRow("below") << -1.0F << 0.0;
+        QTest::newRow("above") << 7.5F << 1.0;
+        QTest::newRow("nan") << std::numeric_limits<float>::quiet_NaN() << 0.0;
+        QTest::newRow("infinite") << std::numeric_limits<float>::infinity() << 1.0;
+    }
+
+    void setVolume_clampsToTheValidRange()
+    {
+        QFETCH(float, assigned);
+        QFETCH(double, applied);
+        GstStreamPlayer player(options());
+        player.setVolume(assigned);
+        QCOMPARE(player.appliedVolume(), applied);
     }
 };
 
