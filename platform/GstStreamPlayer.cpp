@@ -55,14 +55,14 @@ GstStreamPlayer::GstStreamPlayer(const Options &options, QObject *parent)
     d->build();
 }
 
-GstStreamPlayer::Private::Private(const Options &options)
-    : options(options)
-    , policy({ .firstRetryDelay = options.firstRetryDelay,
-               .longestRetryDelay = options.longestRetryDelay,
-               .stallTimeout = options.stallTimeout,
-               .resumeTimeout = options.resumeTimeout,
-               .longPause = options.longPause },
-             *options.clock)
+GstStreamPlayer::Private::Private(const Options &given)
+    : options(given)
+    , policy({ .firstRetryDelay = given.firstRetryDelay,
+               .longestRetryDelay = given.longestRetryDelay,
+               .stallTimeout = given.stallTimeout,
+               .resumeTimeout = given.resumeTimeout,
+               .longPause = given.longPause },
+             *given.clock)
 { }
 
 GstStreamPlayer::~GstStreamPlayer()
