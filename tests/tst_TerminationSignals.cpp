@@ -20,9 +20,16 @@ int runChild(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     if (!TerminationSignals::quitOnTermination())
         return 2;
-    QTimer::singleShot(0, &app, [] {
+    // "stuck": the main thread never comes back to the event loop, which so never quits.
+    const bool stuck = argc > 2 && qstrcmp(argv[2], "stuck") == 0;
+    QTimer::singleShot(0, &app, [stuck] {
         std::puts("ready");
         std::fflush(stdout);
+        while (stuck) {
+            pause();
+            std::puts("woken");
+            std::fflush(stdout);
+        }
     });
     QCoreApplication::exec();
     std::puts("quit");
@@ -42,13 +49,15 @@ class tst_TerminationSignals : public QObject
     QByteArray m_output;
 
     // Starts the child with `ignored` ignored, as nohup leaves SIGHUP; true once it is ready.
-    bool startChild(int ignored = 0)
+    bool startChild(int ignored = 0, bool stuck = false)
     {
         m_child.setChildProcessModifier([ignored] {
             if (ignored != 0)
                 signal(ignored, SIG_IGN);
         });
-        m_child.start(QCoreApplication::applicationFilePath(), { u"--child"_s });
+        m_child.start(QCoreApplication::applicationFilePath(),
+                      stuck ? QStringList{ u"--child"_s, u"stuck"_s }
+                            : QStringList{ u"--child"_s });
         return m_child.waitForStarted() && printed("ready");
     }
 
@@ -80,11 +89,21 @@ private Q_SLOTS:
         QVERIFY(printed("quit"));
     }
 
+    void secondInterrupt_duringAStuckShutdown_endsTheProcess_data()
+    {
+        QTest::addColumn<bool>("stuck");
+        QTest::addColumn<QByteArray>("afterFirst");
+        QTest::newRow("stuck after the event loop") << false << QByteArray("quit");
+        QTest::newRow("stuck inside the event loop") << true << QByteArray("woken");
+    }
+
     void secondInterrupt_duringAStuckShutdown_endsTheProcess()
     {
-        QVERIFY(startChild());
+        QFETCH(bool, stuck);
+        QFETCH(QByteArray, afterFirst);
+        QVERIFY(startChild(0, stuck));
         send(SIGINT);
-        QVERIFY(printed("quit"));
+        QVERIFY(printed(afterFirst));
         QSignalSpy finished(&m_child, &QProcess::finished);
         send(SIGINT);
         QVERIFY(finished.wait(10'000));
