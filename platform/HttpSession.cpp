@@ -1,8 +1,8 @@
 #include "HttpSession.h"
-#include "TlsTrust.h"
 
 #include "Clock.h"
 #include "ResponseCache.h"
+#include "TlsTrust.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

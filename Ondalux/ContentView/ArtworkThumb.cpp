@@ -1,8 +1,8 @@
 #include "ArtworkThumb.h"
 
 #include "Assets.h"
-#include "ThumbnailCache.h"
 #include "ImageDecoder.h"
+#include "ThumbnailCache.h"
 
 #include <QFutureWatcher>
 #include <QMouseEvent>
@@ -114,7 +114,8 @@ void ArtworkThumb::startLoad()
             finishLoad(url, watcher->result());
             watcher->deleteLater();
         });
-        watcher->setFuture(QtConcurrent::run(&ImageDecoder::workers(), &ArtworkThumb::decode, result.body));
+        watcher->setFuture(
+            QtConcurrent::run(&ImageDecoder::workers(), &ArtworkThumb::decode, result.body));
     });
 }
 
@@ -227,4 +228,3 @@ void ArtworkThumb::mouseReleaseEvent(QMouseEvent *event)
     if (isClick)
         Q_EMIT clicked();
 }
-
