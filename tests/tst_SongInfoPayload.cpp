@@ -58,6 +58,9 @@ private Q_SLOTS:
         QTest::newRow("not JSON") << QByteArray("<html>busy</html>") << none;
         QTest::newRow("cut short") << QByteArray(R"({"artist":"A")") << none;
         QTest::newRow("empty body") << QByteArray() << none;
+        QTest::newRow("nested 100,000 deep") << QByteArray(
+            R"({"title":"Drive","x":)" + QByteArray(100000, '[') + QByteArray(100000, ']') + '}')
+                                             << none;
     }
 
     void decode()
