@@ -1,5 +1,4 @@
 #include "AccessibilityProbe.h"
-#include "AirPlayRoutePicker.h"
 #include "EngineTest.h"
 #include "LastTenRow.h"
 #include "MacRootView.h"
@@ -12,12 +11,9 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMenu>
-#include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -30,20 +26,6 @@ using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 namespace {
-
-QByteArray png(const QColor &color, const QString &text)
-{
-    QImage image(300, 300, QImage::Format_RGB32);
-    image.fill(color);
-    QPainter painter(&image);
-    painter.setPen(Qt::white);
-    QFont font = painter.font();
-    font.setPixelSize(40);
-    painter.setFont(font);
-    painter.drawText(image.rect(), Qt::AlignCenter, text);
-    painter.end();
-    return TestFixtures::png(image);
-}
 
 QByteArray songInfo(const QString &artist, const QString &title, const QString &artwork = {})
 {
@@ -135,13 +117,11 @@ private Q_SLOTS:
             m_server->route(u"/"_s + key + u"/lastTen.json"_s,
                             TestHttpServer::json(lastTen(key.toUpper(), 10)));
         }
-        const QList<QColor> colors{ QColor(0x2a, 0x6f, 0x97), QColor(0xc2, 0x18, 0x5b),
-                                    QColor(0x3a, 0x0c, 0xa3) };
         for (int i = 0; i < 3; ++i) {
             for (const QString &key : { u"a"_s, u"b"_s }) {
-                m_server->route(
-                    u"/"_s + key + u"/art"_s + QString::number(i) + u".png"_s,
-                    TestHttpServer::bytes(png(colors[i], QString::number(i)), "image/png"));
+                m_server->route(u"/%1/art%2.png"_s.arg(key).arg(i),
+                                TestHttpServer::bytes(TestFixtures::png(QSize(300, 300), Qt::blue),
+                                                      "image/png"));
             }
         }
         m_view = std::make_unique<MacRootView>(*m_engine, m_clock, *m_session,
@@ -161,14 +141,11 @@ private Q_SLOTS:
         window->resize(400, 300);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QVERIFY(window->isWindow());
         QVERIFY(window->width() >= 900);
         QVERIFY(window->height() >= 700);
         QCOMPARE(QApplication::applicationName(), u"Ondalux"_s);
         QCOMPARE(window->current(), window->softorbit());
         QCOMPARE(window->lastRefresh(), Clock::distantPast());
-        QCOMPARE(&window->player(), &RadioPlayer::shared());
-        QVERIFY(!window->player().isPlaying());
     }
 
     void refreshRules_data()
@@ -297,9 +274,7 @@ private Q_SLOTS:
         QTest::newRow("volume") << u".* > Slider 'Volume'"_s << 1;
         QTest::newRow("list and its heading") << u".* > (List|StaticText) 'Last 10'"_s << 2;
         QTest::newRow("list items") << u"List > ListItem '.*'"_s << 10;
-        QTest::newRow("first item") << u"List > "_s + QRegularExpression::escape(item(1)) << 1;
         QTest::newRow("store links") << u"ListItem > Link 'Open in Apple Music'"_s << 5;
-        QTest::newRow("anything else in an item") << u"ListItem > (?!Link).*"_s << 0;
         QTest::newRow("unnamed controls") << u".*\\[unnamed\\]"_s << 0;
         QTest::newRow("undescribed images") << u".*\\[undescribed\\]"_s << 0;
         QTest::newRow("lost children") << u".*\\[astray\\]"_s << 0;
@@ -416,39 +391,6 @@ private Q_SLOTS:
         m_view->togglePlayback();
         QCOMPARE(artwork->content(), NowPlayingArtwork::Content::Placeholder);
         QVERIFY(!m_engine->artworkImage().isNull());
-    }
-
-    void list_showsTheLoadedRows_andScreenshots()
-    {
-        m_view->resize(1000, 900);
-        m_view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-        QTRY_COMPARE(m_view->findChildren<LastTenRow *>().size(), 10);
-        QDir().mkpath(u"screenshots"_s);
-        QTest::qWait(300); // thumbnails
-        QVERIFY(m_view->grab().save(u"screenshots/MacRootView-launch.png"_s));
-
-        m_view->togglePlayback();
-        announceTrack(u"The Very Long Named Orchestra of Softly Orbiting Satellites"_s,
-                      u"A Title That Goes On and On Through the Night Until the Morning Comes"_s,
-                      u"art2.png"_s);
-        QTRY_VERIFY(!m_engine->artworkImage().isNull());
-        QTest::qWait(300);
-        QVERIFY(m_view->grab().save(u"screenshots/MacRootView-playing.png"_s));
-
-        // The output menu, drawn over the window where it opens.
-        auto *picker = m_view->findChild<AirPlayRoutePicker *>();
-        const QPoint below = picker->mapTo(m_view.get(), QPoint(0, picker->height()));
-        picker->menu()->popup(picker->mapToGlobal(QPoint(0, picker->height())));
-        QTRY_VERIFY(picker->menu()->isVisible());
-        QTRY_VERIFY(!picker->menu()->actions().isEmpty());
-        QPixmap shot = m_view->grab();
-        QPainter painter(&shot);
-        const QPixmap menu = picker->menu()->grab();
-        painter.drawPixmap(QPoint(qMin(below.x(), shot.width() - menu.width()), below.y()), menu);
-        painter.end();
-        picker->menu()->hide();
-        QVERIFY(shot.save(u"screenshots/MacRootView-outputs.png"_s));
     }
 };
 
