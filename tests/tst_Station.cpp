@@ -62,15 +62,6 @@ private Q_SLOTS:
             QCOMPARE(url.scheme(), u"https"_s);
         }
     }
-
-    void catalogue_lastTenAddresses_samePathDifferentHosts()
-    {
-        const QUrl first = StationCatalogue::softorbit().lastTenJSON();
-        const QUrl second = StationCatalogue::radiobeatloom().lastTenJSON();
-        QCOMPARE(first.path(), second.path());
-        QVERIFY(first.authority() != second.authority());
-        QVERIFY(first != second);
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_Station)
