@@ -144,11 +144,8 @@ private Q_SLOTS:
         QTest::newRow("stalls mid-body") << stall << Error::Timeout;
         QTest::newRow("never answers")
             << Response{ .mode = Response::Mode::NeverAnswer } << Error::Timeout;
-        const QByteArray big(5000, 'x');
-        QTest::newRow("chunked past the bound")
-            << Response{ .body = big, .chunked = true } << Error::TooLarge;
         QTest::newRow("exactly the bound")
-            << Response{ .body = big.left(1000), .chunked = true } << Error::None;
+            << Response{ .body = QByteArray(1000, 'x'), .chunked = true } << Error::None;
         // Fails on the announcement alone, before the idle timeout could.
         QTest::newRow("announced past the bound, never sent")
             << Response{ .headers = { { "Content-Length", "1000000000" } },

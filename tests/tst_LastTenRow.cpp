@@ -194,8 +194,6 @@ private Q_SLOTS:
                                  u"Adding Words To Their Name Just To See Where It Ends"_s;
         QTest::newRow("long artist, short title")
             << longText << u"Song"_s << QString() << true << 1 << false;
-        QTest::newRow("title over mix")
-            << u"Ana"_s << u"Song"_s << u"Radio Edit"_s << false << 2 << false;
         QTest::newRow("artist with a line feed, long title")
             << u"First\nSecond"_s << longText + u' ' + longText << QString() << true << 2 << true;
         QTest::newRow("long title over mix")

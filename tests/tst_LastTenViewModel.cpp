@@ -172,8 +172,6 @@ private Q_SLOTS:
             << 0 << 200 << 400 << 200 << false << u"Second"_s << u"Superseded Published"_s;
         QTest::newRow("latest fails, earlier succeeds later: nothing changes")
             << 600 << 200 << 0 << 500 << false << u"Previous"_s << u"Superseded Failed"_s;
-        QTest::newRow("earlier fails, latest succeeds")
-            << 0 << 500 << 400 << 200 << false << u"Second"_s << u"Superseded Published"_s;
         QTest::newRow("same URL: reload fails, earlier succeeds later: published")
             << 600 << 200 << 0 << 500 << true << u"First"_s << u"Published Failed"_s;
         QTest::newRow("same URL: reload published first: earlier dropped")
