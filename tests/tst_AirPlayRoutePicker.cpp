@@ -173,10 +173,13 @@ private Q_SLOTS:
         QVERIFY(picker.chosen().isEmpty());
         pactl({ u"set-default-sink"_s, u"ondalux_test_a"_s });
         // A rare failure here, not yet understood: say what the sound server saw.
-        QTRY_VERIFY2_WITH_TIMEOUT(
-            sinkOfOurStream() == u"ondalux_test_a"_s,
-            QByteArray(pactl({ u"list"_s, u"sink-inputs"_s }) + pactl({ u"info"_s })).constData(),
-            10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(sinkOfOurStream() == u"ondalux_test_a"_s,
+                                  QByteArray(pactl({ u"list"_s, u"short"_s, u"sink-inputs"_s })
+                                             + pactl({ u"list"_s, u"short"_s, u"sinks"_s })
+                                             + pactl({ u"get-default-sink"_s })
+                                             + player.currentOutput().toUtf8())
+                                      .constData(),
+                                  10000);
         QCOMPARE(server.requestCount(u"/live"_s), 1);
     }
 
