@@ -181,18 +181,6 @@ private Q_SLOTS:
         QCOMPARE(m_center->nowPlayingInfo(), std::optional<QVariantMap>(QVariantMap{}));
     }
 
-    void refresh_afterPause_keepsTheRateAndTheArtwork()
-    {
-        m_engine->play(station(u"Radio Beatloom"_s));
-        QTRY_COMPARE(m_engine->nowPlaying(), u"Ana – Rain"_s);
-        m_engine->pause();
-        const QVariantMap paused = info();
-        QCOMPARE(paused.value(NowPlayingInfoCenter::PlaybackRate), QVariant(0));
-        QVERIFY(paused.contains(NowPlayingInfoCenter::Artwork));
-        m_engine->refreshNowPlayingInfo();
-        QCOMPARE(info(), paused);
-    }
-
     void metadataOutput_fetchesOncePerNonEmptyText_data()
     {
         QTest::addColumn<QList<TimedMetadataGroup>>("groups");

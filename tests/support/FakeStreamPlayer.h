@@ -15,15 +15,10 @@ public:
     void replaceCurrentItem(const QUrl &url) override
     {
         m_calls << QStringLiteral("replace ") + url.toString();
-        m_item = url;
     }
     void play() override { m_calls << QStringLiteral("play"); }
     void pause() override { m_calls << QStringLiteral("pause"); }
-    void setVolume(float volume) override
-    {
-        m_calls << QStringLiteral("volume %1").arg(volume);
-        m_volume = volume;
-    }
+    void setVolume(float volume) override { m_calls << QStringLiteral("volume %1").arg(volume); }
 
     void setOutputDevice(const QString &name) override
     {
@@ -36,14 +31,10 @@ public:
     // Every call so far, oldest first: "replace URL", "play", "pause", "volume V".
     QStringList calls() const { return m_calls; }
     void clearCalls() { m_calls.clear(); }
-    QUrl item() const { return m_item; }
-    float volume() const { return m_volume; }
 
     void announce(const QList<TimedMetadataGroup> &groups) { Q_EMIT timedMetadata(groups); }
 
 private:
     QStringList m_calls;
-    QUrl m_item;
-    float m_volume = -1;
     QString m_output;
 };
