@@ -169,10 +169,15 @@ private Q_SLOTS:
         picker.choose(airPlaySink);
         QTRY_COMPARE(sinkOfOurStream(), airPlaySink);
         QTRY_COMPARE(devices.defaultName(), u"ondalux_test_b"_s);
+        const int onReceiver = ourStream().index;
         picker.choose(u"ondalux_test_b"_s);
         QVERIFY(picker.chosen().isEmpty());
+        // The stream is opened anew on the default. A default that changes within the few
+        // milliseconds of that can be missed (pulsesink may ask for the output the old stream was
+        // just moved to), far faster than anyone changes outputs; so it changes once that is done.
+        QTRY_VERIFY(ourStream().index != onReceiver && sinkOfOurStream() == u"ondalux_test_b"_s);
         pactl({ u"set-default-sink"_s, u"ondalux_test_a"_s });
-        // A rare failure here, not yet understood: say what the sound server saw.
+        // Should it fail again: what the sound server saw.
         QTRY_VERIFY2_WITH_TIMEOUT(sinkOfOurStream() == u"ondalux_test_a"_s,
                                   QByteArray(pactl({ u"list"_s, u"short"_s, u"sink-inputs"_s })
                                              + pactl({ u"list"_s, u"short"_s, u"sinks"_s })
