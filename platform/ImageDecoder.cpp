@@ -100,34 +100,45 @@ QSize reducedSize(QSize size, const Bounds &bounds)
 // reducing a hostile cover that way froze the window. Pieces this small are never split.
 constexpr qsizetype unsplitPixels = 65535;
 
-// `image` at half its width and height, each pixel the mean of four, made a few rows at a time
-// so no step is large enough for Qt to split.
+// `image` at half its width and height, each pixel the mean of four, made a tile at a time so
+// no step is large enough for Qt to split. A picture already in the working format is read in
+// place; converting it a tile at a time would cost an allocation for every pair of rows.
 QImage halved(const QImage &image)
 {
+    constexpr QImage::Format format = QImage::Format_ARGB32_Premultiplied;
     const int width = image.width() / 2;
     const int height = image.height() / 2;
-    QImage half(width, height, QImage::Format_ARGB32_Premultiplied);
+    QImage half(width, height, format);
     if (half.isNull())
         return {};
-    const int tileWidth = int(std::min<qsizetype>(image.width(), unsplitPixels / 2)) & ~1;
-    for (int y = 0; y < height; ++y) {
-        auto *out = reinterpret_cast<QRgb *>(half.scanLine(y));
-        for (int x0 = 0; x0 < width * 2; x0 += tileWidth) {
-            const int span = std::min(tileWidth, width * 2 - x0);
-            const QImage rows = image.copy(x0, y * 2, span, 2)
-                                    .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-            const auto *top = reinterpret_cast<const QRgb *>(rows.constScanLine(0));
-            const auto *bottom = reinterpret_cast<const QRgb *>(rows.constScanLine(1));
-            for (int x = 0; x < span / 2; ++x) {
-                const QRgb a = top[2 * x], b = top[2 * x + 1], c = bottom[2 * x],
-                           d = bottom[2 * x + 1];
-                const auto mean = [&](int shift) {
-                    return ((((a >> shift) & 0xff) + ((b >> shift) & 0xff) + ((c >> shift) & 0xff)
-                             + ((d >> shift) & 0xff) + 2)
-                            / 4)
-                        << shift;
-                };
-                out[x0 / 2 + x] = mean(24) | mean(16) | mean(8) | mean(0);
+    const bool inPlace = image.format() == format;
+    const int tileWidth = int(std::min<qsizetype>(2 * width, unsplitPixels / 2)) & ~1;
+    const int tileHeight = int(std::min<qsizetype>(2 * height, unsplitPixels / tileWidth)) & ~1;
+    for (int y0 = 0; y0 < 2 * height; y0 += tileHeight) {
+        const int rows = std::min(tileHeight, 2 * height - y0);
+        for (int x0 = 0; x0 < 2 * width; x0 += tileWidth) {
+            const int span = std::min(tileWidth, 2 * width - x0);
+            const QImage tile
+                = inPlace ? image : image.copy(x0, y0, span, rows).convertToFormat(format);
+            const int tileX = inPlace ? x0 : 0;
+            const int tileY = inPlace ? y0 : 0;
+            for (int y = 0; y < rows; y += 2) {
+                const auto *top
+                    = reinterpret_cast<const QRgb *>(tile.constScanLine(tileY + y)) + tileX;
+                const auto *bottom
+                    = reinterpret_cast<const QRgb *>(tile.constScanLine(tileY + y + 1)) + tileX;
+                auto *out = reinterpret_cast<QRgb *>(half.scanLine((y0 + y) / 2)) + x0 / 2;
+                for (int x = 0; x < span / 2; ++x) {
+                    const QRgb a = top[2 * x], b = top[2 * x + 1], c = bottom[2 * x],
+                               d = bottom[2 * x + 1];
+                    const auto mean = [&](int shift) {
+                        return ((((a >> shift) & 0xff) + ((b >> shift) & 0xff)
+                                 + ((c >> shift) & 0xff) + ((d >> shift) & 0xff) + 2)
+                                / 4)
+                            << shift;
+                    };
+                    out[x] = mean(24) | mean(16) | mean(8) | mean(0);
+                }
             }
         }
     }

@@ -3,6 +3,7 @@
 #include "TestFixtures.h"
 #include "TestHttpServer.h"
 
+#include <QBuffer>
 #include <QTest>
 
 #include <memory>
@@ -22,6 +23,20 @@ QByteArray png(int side = 16, QImage::Format format = QImage::Format_RGB32)
     QImage image(side, side, format);
     image.fill(0);
     return TestFixtures::png(image);
+}
+
+// A BMP of black and white columns one pixel wide, at one bit a pixel.
+QByteArray stripedBmp(QSize size)
+{
+    QImage image(size, QImage::Format_Mono);
+    image.setColorTable({ qRgb(0, 0, 0), qRgb(255, 255, 255) });
+    for (int y = 0; y < size.height(); ++y)
+        memset(image.scanLine(y), 0x55, image.bytesPerLine());
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return bytes;
 }
 
 } // namespace
@@ -161,22 +176,32 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QSize>("size"); // invalid: no image
+        QTest::addColumn<int>("grey"); // in the middle of what is kept; -1: not looked at
         // Measured at four bytes a pixel against the 64 MiB allowed.
         constexpr int side = SongInfoFetcher::coverSide;
-        QTest::newRow("within the bound") << png(4000, QImage::Format_Mono) << QSize(side, side);
-        QTest::newRow("past the bound") << png(4200, QImage::Format_Mono) << QSize();
-        QTest::newRow("60,000 x 256")
-            << TestFixtures::pngFilled(QSize(60000, 256)) << QSize(side, 2);
+        QTest::newRow("within the bound")
+            << png(4000, QImage::Format_Mono) << QSize(side, side) << 0;
+        // Black and white pixel by pixel, and halved twice by us (no BMP reader reduces).
+        QTest::newRow("BMP 8000 x 2000, striped")
+            << stripedBmp(QSize(8000, 2000)) << QSize(side, side / 4) << 128;
+        QTest::newRow("past the bound") << png(4200, QImage::Format_Mono) << QSize() << -1;
+        QTest::newRow("60,000 x 256, halved five times")
+            << TestFixtures::pngFilled(QSize(60000, 256)) << QSize(side, 2) << 0x60;
         // Read as 551 x 256, decoded as 551 x 16512: kept whole, in shape.
         QTest::newRow("gif decoding taller than read")
-            << QByteArray("GIF89a'\x02\x80@\0\0\0,#\0\0\0\0\0\0\x01+\0\0", 25) << QSize(16, 480);
+            << QByteArray("GIF89a'\x02\x80@\0\0\0,#\0\0\0\0\0\0\x01+\0\0", 25) << QSize(16, 480)
+            << -1;
     }
 
     void decode_onlyBoundedImages()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QSize, size);
-        QCOMPARE(SongInfoFetcher::decodeCover(bytes).size(), size.isValid() ? size : QSize(0, 0));
+        QFETCH(int, grey);
+        const QImage cover = SongInfoFetcher::decodeCover(bytes);
+        QCOMPARE(cover.size(), size.isValid() ? size : QSize(0, 0));
+        if (grey >= 0)
+            QCOMPARE_LE(qAbs(qGray(cover.pixel(cover.width() / 2, cover.height() / 2)) - grey), 2);
     }
 
 private:
