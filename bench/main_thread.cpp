@@ -4,6 +4,7 @@
 // so the longest tasks can be named. Needs the demo station with short tracks: run it through
 // `bench/compare main-thread`.
 #include "MacRootView.h"
+#include "MediaRuntime.h"
 #include "MprisExport.h"
 #include "ondalux2025App.h"
 
@@ -74,6 +75,7 @@ template<typename T> T *findByTip(QWidget &window, const QString &tip)
 
 int main(int argc, char *argv[])
 {
+    MediaRuntime::initializeInBackground(); // as the program's main() does
     TimedApplication app(argc, argv);
     std::vector<Phase> phases;
     for (const char *name : { "start-up, list and covers loading (4 s)",

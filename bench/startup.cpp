@@ -1,6 +1,7 @@
 // Ondalux's own start-up, unchanged, that prints "painted" once the window's first frame is on
 // screen and then quits: bench/compare times it from the process's start.
 #include "MacRootView.h"
+#include "MediaRuntime.h"
 #include "MprisExport.h"
 #include "ondalux2025App.h"
 
@@ -35,6 +36,7 @@ public:
 
 int main(int argc, char *argv[])
 {
+    MediaRuntime::initializeInBackground(); // as the program's main() does
     QApplication app(argc, argv);
     FirstPaint firstPaint;
     app.installEventFilter(&firstPaint);

@@ -81,17 +81,32 @@ namespace MediaRuntime {
 
 QString initialize()
 {
-    if (gst_is_initialized())
-        return {};
-    GError *raw = nullptr;
-    const bool initialized = gst_init_check(nullptr, nullptr, &raw);
-    const gsthandles::Error error(raw);
-    if (initialized) {
-        restrictToAudio();
-        return {};
-    }
-    return error != nullptr ? QString::fromUtf8(error->message)
-                            : QStringLiteral("GStreamer could not be initialized");
+    static std::once_flag once;
+    static QString error;
+    // A caller that comes while another thread starts it waits for that start.
+    std::call_once(once, [] {
+        if (gst_is_initialized())
+            return;
+        GError *raw = nullptr;
+        const bool initialized = gst_init_check(nullptr, nullptr, &raw);
+        const gsthandles::Error failure(raw);
+        if (initialized)
+            restrictToAudio();
+        else if (failure != nullptr)
+            error = QString::fromUtf8(failure->message);
+        else
+            error = QStringLiteral("GStreamer could not be initialized");
+    });
+    return error;
+}
+
+void initializeInBackground()
+{
+    // Joined at exit, so the process never ends in the middle of starting the framework.
+    static std::jthread starter([] {
+        if (initialize().isEmpty())
+            preloadStreamingParts();
+    });
 }
 
 void preloadStreamingParts()
@@ -108,9 +123,10 @@ void preloadStreamingParts()
         }
         // Joined at exit, so the process never ends in the middle of loading a library.
         static std::jthread loader([] {
-            for (const char *name : { "coreelements", "playback", "typefindfunctions", "soup",
-                                      "icydemux", "id3demux", "audioparsers", "mpg123",
-                                      "audioconvert", "audioresample", "volume", "pulseaudio" }) {
+            // What making the player loads comes first, so it rarely has to wait for a library.
+            for (const char *name : { "playback", "pulseaudio", "coreelements", "volume",
+                                      "typefindfunctions", "soup", "icydemux", "id3demux",
+                                      "audioparsers", "mpg123", "audioconvert", "audioresample" }) {
                 const gsthandles::Object<GstPlugin> plugin(gst_plugin_load_by_name(name));
             }
             // The TLS backend is a module of its own, loaded at the first secure connection, and

@@ -2,6 +2,7 @@
 
 #include "BuildConfig.h"
 #include "MacRootView.h"
+#include "MediaRuntime.h"
 #include "MprisController.h"
 #include "MprisExport.h"
 #include "NowPlayingInfoCenter.h"
@@ -14,6 +15,7 @@
 
 int ondalux2025App::main(int argc, char *argv[])
 {
+    MediaRuntime::initializeInBackground();
     QApplication app(argc, argv);
     TerminationSignals::quitOnTermination();
     configure();
