@@ -68,6 +68,16 @@ private Q_SLOTS:
         QVERIFY(ink.oneColour);
     }
 
+    void image_stationArtIsDrawnWhereItLies()
+    {
+        for (const QString &name : { u"SoftorbitArt"_s, u"RadioBeatloomArt"_s }) {
+            const QImage art = Assets::image(name);
+            QCOMPARE(art.size(), QSize(480, 480));
+            QCOMPARE(qAlpha(art.pixel(240, 240)), 255);
+            QCOMPARE(Assets::image(name).constBits(), art.constBits());
+        }
+    }
+
     void symbol_unknownOrPathLikeName_isNull()
     {
         for (const QString &name :
@@ -75,6 +85,7 @@ private Q_SLOTS:
             QVERIFY2(!Assets::hasSymbol(name), qPrintable(name));
             QVERIFY(Assets::symbol(name).isNull());
             QVERIFY(Assets::symbolPixmap(name, 16, Qt::black).isNull());
+            QVERIFY(Assets::image(name).isNull());
         }
         QVERIFY(Assets::symbolPixmap(u"play.fill"_s, 0, Qt::black).isNull());
     }

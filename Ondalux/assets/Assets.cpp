@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPixmapCache>
+#include <QResource>
 #include <QSvgRenderer>
 
 #include <cmath>
@@ -94,17 +95,20 @@ QImage image(const QString &name)
 {
     if (!isPlainName(name))
         return {};
-    // The window, the player and the media panel all ask for the playing station's picture.
-    static QString lastName;
-    static QImage last;
-    if (name == lastName)
-        return last;
-    const QString path = QStringLiteral(":/assets/") + name + QStringLiteral(".png");
-    if (!QFile::exists(path))
+    constexpr int side = ONDALUX_ART_SIZE;
+    constexpr qsizetype bytesPerLine = side * qsizetype(sizeof(QRgb));
+    const QResource resource(QStringLiteral(":/assets/") + name + QStringLiteral(".argb"));
+    if (!resource.isValid() || resource.compressionAlgorithm() != QResource::NoCompression
+        || resource.size() != side * bytesPerLine) {
         return {};
-    lastName = name;
-    last = QImage(path);
-    return last;
+    }
+    // Shown where it lies in the program's file: nothing to decode, and nothing copied unless
+    // the resource data is not aligned for whole pixels.
+    const uchar *pixels = resource.data();
+    const QImage inPlace(pixels, side, side, bytesPerLine, QImage::Format_ARGB32_Premultiplied);
+    if (reinterpret_cast<quintptr>(pixels) % alignof(QRgb) == 0)
+        return inPlace;
+    return inPlace.copy();
 }
 
 bool hasSymbol(const QString &name)

@@ -9,9 +9,8 @@
 // Images packaged with the program, looked up by asset name.
 namespace Assets {
 
-// The packaged image named `name` ("SoftorbitArt"), or a null image when there is none. The
-// last one asked for is kept decoded, so asking again is free and shares its pixels. Main thread
-// only.
+// The packaged image named `name` ("SoftorbitArt"), or a null image when there is none. Free:
+// the pixels are packaged as drawn, and every image of a name shares them.
 QImage image(const QString &name);
 
 // The packaged one-colour symbols: "music.note", "play.fill" and "pause.fill".
