@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QList>
 #include <QtEndian>
 
 #include <algorithm>
@@ -16,11 +15,22 @@ namespace {
 // as it reads never holds more than this many times the pixels kept.
 constexpr double reducedPixelsPerKept = 16;
 
-bool isAllowed(const QByteArray &format)
+// Cover art comes in a few raster formats, told here by their signatures; vector and exotic
+// formats are never parsed. Only the reader of the format found is loaded: asking Qt to tell the
+// format would load every image plugin installed, and each would read the bytes.
+QByteArray formatOf(const QByteArray &bytes)
 {
-    // Cover art comes in a few raster formats; vector and exotic formats are never parsed.
-    static const QList<QByteArray> formats = { "png", "jpeg", "gif", "webp", "bmp" };
-    return formats.contains(format);
+    if (bytes.startsWith("\x89PNG\r\n\x1a\n"))
+        return "png";
+    if (bytes.startsWith("\xff\xd8\xff"))
+        return "jpeg";
+    if (bytes.startsWith("GIF87a") || bytes.startsWith("GIF89a"))
+        return "gif";
+    if (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WEBP")
+        return "webp";
+    if (bytes.startsWith("BM"))
+        return "bmp";
+    return {};
 }
 
 // A GIF's decoder fills its whole logical screen, which the header may make far larger than the
@@ -55,11 +65,25 @@ bool pngChunksFit(const QByteArray &bytes)
     return true;
 }
 
+// `reader` set to read `bytes` through `buffer` in the format their signature names; false for
+// bytes of no allowed format.
+bool openReader(QBuffer &buffer, QImageReader &reader, const QByteArray &bytes)
+{
+    const QByteArray format = formatOf(bytes);
+    buffer.setData(bytes);
+    if (format.isEmpty() || !buffer.open(QIODevice::ReadOnly))
+        return false;
+    reader.setDevice(&buffer);
+    reader.setFormat(format);
+    reader.setAutoDetectImageFormat(false);
+    return true;
+}
+
 std::optional<Header> headerOf(QImageReader &reader, const QByteArray &bytes)
 {
     Header header;
     header.format = reader.format();
-    if (!isAllowed(header.format) || (header.format == "png" && !pngChunksFit(bytes)))
+    if (header.format.isEmpty() || (header.format == "png" && !pngChunksFit(bytes)))
         return std::nullopt;
     header.size = reader.size();
     if (header.size.isEmpty())
@@ -197,22 +221,18 @@ bool Header::decodesWithin(qint64 bytes) const
 std::optional<Header> readHeader(const QByteArray &bytes)
 {
     QBuffer buffer;
-    buffer.setData(bytes);
-    if (!buffer.open(QIODevice::ReadOnly))
+    QImageReader reader;
+    if (!openReader(buffer, reader, bytes))
         return std::nullopt;
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
     return headerOf(reader, bytes);
 }
 
 QImage decode(const QByteArray &bytes, const Bounds &bounds)
 {
     QBuffer buffer;
-    buffer.setData(bytes);
-    if (!buffer.open(QIODevice::ReadOnly))
+    QImageReader reader;
+    if (!openReader(buffer, reader, bytes))
         return {};
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     // Decided on the header, before anything is allocated for the pixels.
     const std::optional<Header> header = headerOf(reader, bytes);

@@ -1,5 +1,7 @@
 #include "MprisArtworkFiles.h"
 
+#include "PngEncoder.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -13,12 +15,14 @@ namespace {
 // Panels show artwork small, and the file is written on the main thread as playback starts:
 // a small size and light compression keep that short.
 constexpr int largestSide = 256;
-constexpr int pngQuality = 80;
 
 // Writes `image` to `path` through a fresh file beside it, renamed over it, so a panel never
 // reads half a picture; a link at either name is replaced, never followed.
 bool writePng(const QImage &image, const QString &path)
 {
+    const QByteArray png = PngEncoder::encode(image);
+    if (png.isEmpty())
+        return false;
     const QByteArray target = QFile::encodeName(path);
     const QByteArray aside = target + ".part";
     unlink(aside.constData());
@@ -28,7 +32,7 @@ bool writePng(const QImage &image, const QString &path)
         return false;
     QFile file;
     bool written = file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
-        && image.save(&file, "PNG", pngQuality) && file.flush();
+        && file.write(png) == png.size() && file.flush();
     file.close();
     written = written && file.error() == QFileDevice::NoError
         && rename(aside.constData(), target.constData()) == 0;

@@ -48,7 +48,24 @@ long peakResidentKiB()
     return usage.ru_maxrss;
 }
 
-QByteArray encoded(const QImage &image, const char *format = "PNG")
+// Image plugins this process has loaded beyond the readers of the formats covers come in.
+QStringList foreignImagePlugins()
+{
+    QFile maps(u"/proc/self/maps"_s);
+    QStringList found;
+    if (!maps.open(QIODevice::ReadOnly))
+        return { u"no /proc/self/maps"_s };
+    for (const QByteArray &line : maps.readAll().split('\n')) {
+        const qsizetype at = line.indexOf("/imageformats/");
+        const QString name = QString::fromUtf8(line.mid(at + 14));
+        if (at >= 0 && !found.contains(name)
+            && !QStringList{ u"libqgif.so"_s, u"libqjpeg.so"_s, u"libqwebp.so"_s }.contains(name))
+            found << name;
+    }
+    return found;
+}
+
+QByteArray encoded(const QImage &image, const char *format)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -272,7 +289,7 @@ private Q_SLOTS:
         QFETCH(QString, linkDescription);
         const bool storeLink = !linkDescription.isEmpty();
         server->route(u"/songInfo/a.png"_s,
-                      TestHttpServer::bytes(encoded(cover(1, 96)), "image/png"));
+                      TestHttpServer::bytes(TestFixtures::png(cover(1, 96)), "image/png"));
         const LastTenItem item = itemFrom(entry);
         LastTenRow row(item, server->url(u"/songInfo/lastTen.json"_s), *session);
         row.show();
@@ -306,7 +323,7 @@ private Q_SLOTS:
         const qreal dpr = qApp->devicePixelRatio();
         const int pixels = qRound(ArtworkThumb::side * dpr);
         server->route(u"/stripes.png"_s,
-                      TestHttpServer::bytes(encoded(stripes(pixels)), "image/png"));
+                      TestHttpServer::bytes(TestFixtures::png(stripes(pixels)), "image/png"));
         const auto thumb = shownThumb(u"/stripes.png"_s);
         QCOMPARE(thumb->phase(), ArtworkThumb::Phase::Loading);
         QTRY_COMPARE(thumb->phase(), ArtworkThumb::Phase::Loaded);
@@ -331,7 +348,7 @@ private Q_SLOTS:
         using TestFixtures::pngFilled;
         const QSize kept(ArtworkThumb::keptSide, ArtworkThumb::keptSide);
         QTest::newRow("PNG larger on both sides: its middle")
-            << encoded(cover(1, 1200).copy(0, 0, 1200, 600)) << kept;
+            << TestFixtures::png(cover(1, 1200).copy(0, 0, 1200, 600)) << kept;
         // Qt reads this GIF's size as 551 x 256 but decodes 551 x 16512 (found by fuzzing), a
         // shape far from square, so reduced whole first.
         QTest::newRow("GIF whose screen is taller than its reported size")
@@ -347,11 +364,13 @@ private Q_SLOTS:
         QTest::newRow("16-bit PNG, 4096 x 4096: 128 MiB at 8 bytes a pixel")
             << pngFilled(QSize(4096, 4096), 16) << QSize();
         QTest::newRow("16-bit PNG, 2048 x 2048") << pngFilled(QSize(2048, 2048), 16) << kept;
-        QByteArray claimsTwoGigabytes = encoded(cover(4, 32));
+        QByteArray claimsTwoGigabytes = TestFixtures::png(cover(4, 32));
         claimsTwoGigabytes.insert(claimsTwoGigabytes.size() - 12, "\x7e\0\0\x25tEXtdate"_ba);
         QTest::newRow("PNG with a chunk claiming 2 GB (found by fuzzing)")
             << claimsTwoGigabytes << QSize();
-        QTest::newRow("XPM, not a cover format") << encoded(cover(4, 32), "XPM") << QSize();
+        QTest::newRow("XPM, not a cover format")
+            << QByteArray("/* XPM */\nstatic char *x[] = {\"1 1 1 1\", \"a c #ff0000\", \"a\"};\n")
+            << QSize();
         QTest::newRow("SVG, never parsed")
             << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='8' height='8'/>")
             << QSize();
@@ -365,13 +384,15 @@ private Q_SLOTS:
         QCOMPARE(ArtworkThumb::decode(bytes).size(), size.isValid() ? size : QSize(0, 0));
         // Refused or kept, no hostile file may make decoding touch a large allocation.
         QCOMPARE_LT(peakResidentKiB() - peakBefore, 256 * 1024);
+        // No other image plugin is even loaded to look at what a station sent.
+        QCOMPARE(foreignImagePlugins(), QStringList());
     }
 
     void thumb_badArtwork_showsPlaceholder_data()
     {
         QTest::addColumn<TestHttpServer::Response>("response");
         using Response = TestHttpServer::Response;
-        const QByteArray png = encoded(cover(3, 64));
+        const QByteArray png = TestFixtures::png(cover(3, 64));
 
         QTest::newRow("404 with an image body") << Response{ .status = 404, .body = png };
         QTest::newRow("text, not an image") << TestHttpServer::bytes("hello", "image/png");

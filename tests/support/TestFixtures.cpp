@@ -1,6 +1,7 @@
 #include "TestFixtures.h"
 
-#include <QBuffer>
+#include "PngEncoder.h"
+
 #include <QFile>
 #include <QTest>
 #include <QtEndian>
@@ -28,11 +29,7 @@ QByteArray read(const QString &name)
 
 QByteArray png(const QImage &image)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return PngEncoder::encode(image);
 }
 
 QByteArray png(const QSize &size, const QColor &color)
@@ -42,24 +39,7 @@ QByteArray png(const QSize &size, const QColor &color)
     return png(image);
 }
 
-namespace {
-
-void appendChunk(QByteArray &png, const char *type, QByteArrayView data)
-{
-    char word[4];
-    qToBigEndian<quint32>(static_cast<quint32>(data.size()), word);
-    png.append(word, 4);
-    const qsizetype start = png.size();
-    png.append(type, 4).append(data);
-    const QByteArrayView typed = QByteArrayView(png).sliced(start);
-    qToBigEndian<quint32>(
-        static_cast<quint32>(crc32(0, reinterpret_cast<const Bytef *>(typed.data()),
-                                   static_cast<uInt>(typed.size()))),
-        word);
-    png.append(word, 4);
-}
-
-} // namespace
+using PngEncoder::appendChunk;
 
 QByteArray pngFilled(const QSize &size, int bitDepth)
 {
