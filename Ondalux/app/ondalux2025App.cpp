@@ -13,8 +13,16 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <malloc.h>
+
 int ondalux2025App::main(int argc, char *argv[])
 {
+    // Each thread that allocates would get an arena of its own, which keeps what it freed (a
+    // decoded cover on a worker, say), and glibc raises the size it maps apart each time a large
+    // block is freed, so later covers stay in the arenas too. Two arenas and a fixed threshold
+    // hand large blocks back to the system as they are freed.
+    mallopt(M_ARENA_MAX, 2);
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     MediaRuntime::initializeInBackground();
     QApplication app(argc, argv);
     TerminationSignals::quitOnTermination();
