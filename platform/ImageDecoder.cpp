@@ -124,37 +124,44 @@ QSize reducedSize(QSize size, const Bounds &bounds)
 // reducing a hostile cover that way froze the window. Pieces this small are never split.
 constexpr qsizetype unsplitPixels = 65535;
 
-// `image` at half its width and height, each pixel the mean of four, made a tile at a time so
-// no step is large enough for Qt to split. A picture already in the working format is read in
-// place; converting it a tile at a time would cost an allocation for every pair of rows.
-QImage halved(const QImage &image)
+// `image` at half its width, its height or both, each pixel the mean of those it stands for,
+// made a tile at a time so no step is large enough for Qt to split. A picture already in the
+// working format is read in place; converting it a tile at a time would cost an allocation for
+// every pair of rows.
+QImage halved(const QImage &image, bool acrossWidth, bool acrossHeight)
 {
     constexpr QImage::Format format = QImage::Format_ARGB32_Premultiplied;
-    const int width = image.width() / 2;
-    const int height = image.height() / 2;
+    const int stepX = acrossWidth ? 2 : 1;
+    const int stepY = acrossHeight ? 2 : 1;
+    const int width = image.width() / stepX;
+    const int height = image.height() / stepY;
     QImage half(width, height, format);
     if (half.isNull())
         return {};
     const bool inPlace = image.format() == format;
-    const int tileWidth = int(std::min<qsizetype>(2 * width, unsplitPixels / 2)) & ~1;
-    const int tileHeight = int(std::min<qsizetype>(2 * height, unsplitPixels / tileWidth)) & ~1;
-    for (int y0 = 0; y0 < 2 * height; y0 += tileHeight) {
-        const int rows = std::min(tileHeight, 2 * height - y0);
-        for (int x0 = 0; x0 < 2 * width; x0 += tileWidth) {
-            const int span = std::min(tileWidth, 2 * width - x0);
+    const int tileWidth
+        = int(std::min<qsizetype>(stepX * width, unsplitPixels / 2)) / stepX * stepX;
+    const int tileHeight
+        = int(std::min<qsizetype>(stepY * height, unsplitPixels / tileWidth)) / stepY * stepY;
+    for (int y0 = 0; y0 < stepY * height; y0 += tileHeight) {
+        const int rows = std::min(tileHeight, stepY * height - y0);
+        for (int x0 = 0; x0 < stepX * width; x0 += tileWidth) {
+            const int span = std::min(tileWidth, stepX * width - x0);
             const QImage tile
                 = inPlace ? image : image.copy(x0, y0, span, rows).convertToFormat(format);
             const int tileX = inPlace ? x0 : 0;
             const int tileY = inPlace ? y0 : 0;
-            for (int y = 0; y < rows; y += 2) {
+            for (int y = 0; y < rows; y += stepY) {
                 const auto *top
                     = reinterpret_cast<const QRgb *>(tile.constScanLine(tileY + y)) + tileX;
                 const auto *bottom
-                    = reinterpret_cast<const QRgb *>(tile.constScanLine(tileY + y + 1)) + tileX;
-                auto *out = reinterpret_cast<QRgb *>(half.scanLine((y0 + y) / 2)) + x0 / 2;
-                for (int x = 0; x < span / 2; ++x) {
-                    const QRgb a = top[2 * x], b = top[2 * x + 1], c = bottom[2 * x],
-                               d = bottom[2 * x + 1];
+                    = reinterpret_cast<const QRgb *>(tile.constScanLine(tileY + y + stepY - 1))
+                    + tileX;
+                auto *out = reinterpret_cast<QRgb *>(half.scanLine((y0 + y) / stepY)) + x0 / stepX;
+                for (int x = 0; x < span / stepX; ++x) {
+                    // Along an axis that is not halved, each pixel counts twice.
+                    const QRgb a = top[stepX * x], b = top[stepX * x + stepX - 1],
+                               c = bottom[stepX * x], d = bottom[stepX * x + stepX - 1];
                     const auto mean = [&](int shift) {
                         return ((((a >> shift) & 0xff) + ((b >> shift) & 0xff)
                                  + ((c >> shift) & 0xff) + ((d >> shift) & 0xff) + 2)
@@ -169,17 +176,30 @@ QImage halved(const QImage &image)
     return half;
 }
 
-// `image` reduced to `size` by halving it while it is at least twice as large, then smoothing
-// the rest, which is small enough by then not to be split.
+// `image` reduced to `size` by halving it along each side at least twice as large as wanted,
+// then smoothing the rest, which is small enough by then not to be split. Qt's own smoothing
+// of a picture one pixel wide and millions tall read past its end (found by fuzzing), so no
+// side is left to it more than twice too large.
 QImage reducedTo(QImage image, QSize size)
 {
-    while (!image.isNull() && image.width() >= 2 * size.width()
-           && image.height() >= 2 * size.height()) {
-        image = halved(image);
+    for (;;) {
+        const bool acrossWidth = image.width() >= 2 * size.width();
+        const bool acrossHeight = image.height() >= 2 * size.height();
+        if (image.isNull() || (!acrossWidth && !acrossHeight))
+            break;
+        image = halved(image, acrossWidth, acrossHeight);
     }
     if (image.isNull() || image.size() == size)
         return image;
     return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+QImage middleSquare(QImage image)
+{
+    const int square = std::min(image.width(), image.height());
+    if (image.width() == image.height())
+        return image;
+    return image.copy((image.width() - square) / 2, (image.height() - square) / 2, square, square);
 }
 
 // Some handlers decode other sizes than their header reported (a GIF's logical screen), so the
@@ -188,11 +208,8 @@ QImage kept(QImage image, const Bounds &bounds)
 {
     const int side = bounds.largestSide;
     if (bounds.shape == Shape::MiddleSquare) {
-        const int square = std::min(image.width(), image.height());
-        if (image.width() != image.height())
-            image = image.copy((image.width() - square) / 2, (image.height() - square) / 2, square,
-                               square);
-        if (square > side)
+        image = middleSquare(std::move(image));
+        if (image.width() > side)
             image = image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     } else if (image.width() > side || image.height() > side) {
         image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -248,8 +265,13 @@ QImage decode(const QByteArray &bytes, const Bounds &bounds)
     if (image.isNull() || image.sizeInBytes() > maxDecodedBytes)
         return {};
     // From what was decoded, which may not be the size the header reported.
-    if (!readerReduces)
+    if (!readerReduces) {
+        // All of it is in memory already, and a square keeps only its middle: that is all there
+        // is to reduce, and Qt is never left to smooth a strip millions of pixels long.
+        if (bounds.shape == Shape::MiddleSquare)
+            image = middleSquare(std::move(image));
         image = reducedTo(image, reducedSize(image.size(), bounds));
+    }
     return kept(std::move(image), bounds);
 }
 

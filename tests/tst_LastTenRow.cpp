@@ -349,10 +349,13 @@ private Q_SLOTS:
         const QSize kept(ArtworkThumb::keptSide, ArtworkThumb::keptSide);
         QTest::newRow("PNG larger on both sides: its middle")
             << TestFixtures::png(cover(1, 1200).copy(0, 0, 1200, 600)) << kept;
-        // Qt reads this GIF's size as 551 x 256 but decodes 551 x 16512 (found by fuzzing), a
-        // shape far from square, so reduced whole first.
+        // Qt reads this GIF's size as 551 x 256 but decodes 551 x 16512 (found by fuzzing): what
+        // is kept is the middle of what was decoded.
         QTest::newRow("GIF whose screen is taller than its reported size")
-            << QByteArray("GIF89a'\x02\x80@\0\0\0,#\0\0\0\0\0\0\x01+\0\0", 25) << QSize(105, 105);
+            << QByteArray("GIF89a'\x02\x80@\0\0\0,#\0\0\0\0\0\0\x01+\0\0", 25) << kept;
+        // Qt's smoothing of the whole strip read past its end (found by fuzzing).
+        QTest::newRow("BMP one pixel wide, 5 M tall")
+            << TestFixtures::bmpDeclaring(QSize(1, 5177346)) << QSize(1, 1);
         // 15 M pixels pass the memory bound; the middle square alone would be 256 x 256, but a
         // shape this far from square is reduced whole first, so no decoder holds 60 MB for it.
         QTest::newRow("60,000 x 256 strip") << pngFilled(QSize(60000, 256)) << QSize(38, 38);

@@ -187,6 +187,9 @@ private Q_SLOTS:
         QTest::newRow("past the bound") << png(4200, QImage::Format_Mono) << QSize() << -1;
         QTest::newRow("60,000 x 256, halved five times")
             << TestFixtures::pngFilled(QSize(60000, 256)) << QSize(side, 2) << 0x60;
+        // Qt's smoothing of it in one step read past its end (found by fuzzing).
+        QTest::newRow("BMP one pixel wide, 5 M tall")
+            << TestFixtures::bmpDeclaring(QSize(1, 5177346)) << QSize(1, side) << -1;
         // Read as 551 x 256, decoded as 551 x 16512: kept whole, in shape.
         QTest::newRow("gif decoding taller than read")
             << QByteArray("GIF89a'\x02\x80@\0\0\0,#\0\0\0\0\0\0\x01+\0\0", 25) << QSize(16, 480)

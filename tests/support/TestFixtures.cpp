@@ -85,4 +85,20 @@ QByteArray pngDeclaring(const QSize &size)
     return bytes + real.sliced(33);
 }
 
+QByteArray bmpDeclaring(const QSize &size)
+{
+    const QByteArray pixels(32, '\x40');
+    QByteArray header(54, '\0'); // the file header, then BITMAPINFOHEADER
+    header[0] = 'B';
+    header[1] = 'M';
+    qToLittleEndian<quint32>(quint32(header.size() + pixels.size()), header.data() + 2);
+    qToLittleEndian<quint32>(quint32(header.size()), header.data() + 10);
+    qToLittleEndian<quint32>(40, header.data() + 14);
+    qToLittleEndian<qint32>(size.width(), header.data() + 18);
+    qToLittleEndian<qint32>(size.height(), header.data() + 22);
+    qToLittleEndian<quint16>(1, header.data() + 26); // planes
+    qToLittleEndian<quint16>(24, header.data() + 28); // bits a pixel
+    return header + pixels;
+}
+
 } // namespace TestFixtures

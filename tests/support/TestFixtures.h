@@ -19,6 +19,9 @@ QByteArray png(const QImage &image);
 QByteArray png(const QSize &size, const QColor &color);
 // A valid PNG whose header declares `size` while it carries one pixel: a lie about its size.
 QByteArray pngDeclaring(const QSize &size);
+// A 24-bit BMP whose header declares `size` while it carries a few pixels; its reader fills the
+// rest.
+QByteArray bmpDeclaring(const QSize &size);
 // An RGB PNG of `size` in one colour at `bitDepth` (8 or 16) bits a channel, compressed row by
 // row, so even a huge one costs the test little memory.
 QByteArray pngFilled(const QSize &size, int bitDepth = 8);
