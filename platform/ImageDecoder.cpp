@@ -177,9 +177,8 @@ QImage halved(const QImage &image, bool acrossWidth, bool acrossHeight)
 }
 
 // `image` reduced to `size` by halving it along each side at least twice as large as wanted,
-// then smoothing the rest, which is small enough by then not to be split. Qt's own smoothing
-// of a picture one pixel wide and millions tall read past its end (found by fuzzing), so no
-// side is left to it more than twice too large.
+// then smoothing the rest, which is small enough by then not to be split. A side already small
+// enough does not stop the other from being halved: a strip is not left whole to Qt.
 QImage reducedTo(QImage image, QSize size)
 {
     for (;;) {
