@@ -27,6 +27,7 @@ APP = os.path.join(DEMO, 'Ondalux', 'app', 'ondalux')
 STATION = os.path.join(DEMO, 'tools', 'ondalux-station', 'ondalux-station')
 TLS = os.path.join(DEMO, 'station-tls')
 STARTUP = os.path.join(ROOT, 'build', 'bench', 'bench', 'bench_startup')
+FLOOR_WINDOW = os.path.join(ROOT, 'build', 'bench', 'bench', 'bench_floor_window')
 MAIN_THREAD = os.path.join(DEMO, 'bench', 'bench_main_thread')
 RUNS = int(os.environ.get('BENCH_RUNS', '10'))
 
@@ -358,6 +359,10 @@ def peer_command(name, url):
                 'latency-time=10000']
     if name in ('playbin', 'playbin3'):  # what Ondalux plays through, bare
         return ['gst-launch-1.0', '-q', name, f'uri={url}', 'flags=audio+soft-volume']
+    if name == 'floor-window':  # its window, bus name and a document before it plays
+        return [FLOOR_WINDOW, url]
+    if name == 'floor-window-mp3':  # the same, the stream through a fixed MP3 pipeline
+        return [FLOOR_WINDOW, url, '--mp3-pipeline']
     if name == 'gst-play':
         return ['gst-play-1.0', '--no-interactive', '-q', url]
     if name == 'mpv':
@@ -511,7 +516,9 @@ def steady(monitor, url, seconds=60, windows=10):
     """CPU over `seconds` of playback in `windows` spans, the sound server's too, peak RSS."""
     pulse = pulse_pid()
     results = {}
-    for name in PLAYERS:
+    # The floor window belongs to memory only: it plays when told, not when started.
+    names = PLAYERS if 'BENCH_PLAYERS' in os.environ else PLAYERS[:1] + ['floor-window', 'floor-window-mp3'] + PLAYERS[1:]
+    for name in names:
         monitor.wait_silent()
         idle = None
         if name.startswith('ondalux'):
@@ -519,6 +526,13 @@ def steady(monitor, url, seconds=60, windows=10):
             idle = peak_rss_mib(player.proc.pid)  # the window open, its list loaded, not playing
             player.play()
             proc, pid = player.proc, player.proc.pid
+        elif name.startswith('floor-window'):
+            proc = subprocess.Popen(peer_command(name, url), stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+            pid = proc.pid
+            time.sleep(3)  # as Ondalux's window gets 1.5 s after it appears
+            idle = peak_rss_mib(pid)
+            proc.send_signal(signal.SIGUSR1)
         else:
             proc = subprocess.Popen(peer_command(name, url), stdout=subprocess.DEVNULL,
                                     stderr=subprocess.DEVNULL)
