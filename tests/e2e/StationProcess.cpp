@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 StationProcess::StationProcess(const QString &program, QString certificate, QString key,
@@ -87,17 +89,14 @@ QUrl StationProcess::url(const QString &host, const QString &path) const
     return QUrl(u"https://127.0.0.1:"_s + QString::number(port) + path);
 }
 
-QList<StationProcess::Request> StationProcess::requests(const QString &host,
-                                                        const QString &target) const
+int StationProcess::requestCount(const QString &host, const QString &target) const
 {
-    QList<Request> found;
-    for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        const QStringList words = m_lines.at(i).split(u' ');
-        if (words.size() == 4 && words[0] == u"request"_s && words[1] == host
-            && (target.isEmpty() || words[3] == target))
-            found.append({ words[1], words[2], words[3], i });
-    }
-    return found;
+    return static_cast<int>(
+        std::count_if(m_lines.cbegin(), m_lines.cend(), [&](const QString &line) {
+            const QStringList words = line.split(u' ');
+            return words.size() == 4 && words[0] == u"request"_s && words[1] == host
+                && (target.isEmpty() || words[3] == target);
+        }));
 }
 
 QJsonObject StationProcess::track(const QString &station) const
@@ -108,31 +107,6 @@ QJsonObject StationProcess::track(const QString &station) const
             return QJsonDocument::fromJson(line->mid(prefix.size()).toUtf8()).object();
     }
     return {};
-}
-
-QJsonObject StationProcess::track(const QString &station, int index) const
-{
-    const qsizetype line = lineOfTrack(station, index);
-    if (line < 0)
-        return {};
-    const QString &text = m_lines.at(line);
-    return QJsonDocument::fromJson(text.mid(text.indexOf(u'{')).toUtf8()).object();
-}
-
-qsizetype StationProcess::lineOfTrack(const QString &station, int index) const
-{
-    const QString prefix = u"track "_s + station + u' ';
-    for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        const QString &line = m_lines.at(i);
-        if (line.startsWith(prefix)
-            && QJsonDocument::fromJson(line.mid(prefix.size()).toUtf8())
-                    .object()
-                    .value(u"index"_s)
-                    .toInt(-1)
-                == index)
-            return i;
-    }
-    return -1;
 }
 
 QString StationProcess::nowPlayingText(const QJsonObject &track)

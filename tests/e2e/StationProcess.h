@@ -19,13 +19,6 @@ public:
         quint16 softorbit = 0;
         quint16 radiobeatloom = 0;
     };
-    struct Request
-    {
-        QString host; // "stream", "softorbit" or "radiobeatloom"
-        QString method;
-        QString target;
-        qsizetype line = 0; // its place among all lines printed
-    };
 
     StationProcess(const QString &program, QString certificate, QString key,
                    QObject *parent = nullptr);
@@ -41,16 +34,13 @@ public:
     // SIGKILL, as a crash would.
     void kill();
 
-    Ports ports() const { return m_ports; }
     QUrl url(const QString &host, const QString &path) const;
     QStringList lines() const { return m_lines; }
-    QList<Request> requests(const QString &host, const QString &target) const;
+    // Requests the station logged for `host` ("stream", "softorbit" or "radiobeatloom") and
+    // `target` (any when empty).
+    int requestCount(const QString &host, const QString &target) const;
     // The last track the station started, as printed ("index", "slug", "artist", "title", "mix").
     QJsonObject track(const QString &station) const;
-    // The track with `index` in the station's programme, once the station has started it.
-    QJsonObject track(const QString &station, int index) const;
-    // Where the station printed the start of track `index`; -1 when it has not.
-    qsizetype lineOfTrack(const QString &station, int index) const;
     // The text the program composes for `track`: "Artist – Title (Mix)".
     static QString nowPlayingText(const QJsonObject &track);
 

@@ -131,7 +131,8 @@ TestHttpServer::TestHttpServer(Tls tls, QObject *parent)
     // QSslServer emits newConnection on accept but queues the socket only after its handshake.
     connect(m_server, &QTcpServer::pendingConnectionAvailable, this,
             &TestHttpServer::acceptPending);
-    m_server->listen(QHostAddress::LocalHost, 0);
+    if (!m_server->listen(QHostAddress::LocalHost, 0))
+        qFatal("test server: %s", qPrintable(m_server->errorString()));
     m_port = m_server->serverPort();
 
     m_streamTicker.setInterval(streamTick);
@@ -146,29 +147,9 @@ TestHttpServer::~TestHttpServer()
         socket->disconnect(this);
 }
 
-bool TestHttpServer::isListening() const
-{
-    return m_server->isListening();
-}
-
 quint16 TestHttpServer::port() const
 {
     return m_port;
-}
-
-void TestHttpServer::setListening(bool listening)
-{
-    if (listening) {
-        if (!m_server->isListening())
-            m_server->listen(QHostAddress::LocalHost, m_port);
-        return;
-    }
-    m_server->close();
-    QList<QTcpSocket *> open;
-    for (const auto &[socket, connection] : m_connections)
-        open.append(socket);
-    for (QTcpSocket *socket : std::as_const(open))
-        abort(socket);
 }
 
 QUrl TestHttpServer::url(const QString &path, Host host) const
@@ -379,14 +360,13 @@ void TestHttpServer::trickle(QTcpSocket *socket, const Response &response)
     auto *timer = new QTimer(socket);
     timer->setInterval(response.trickleInterval);
     QByteArray rest = bodyOf(response).left(response.trickleBytes);
-    const qsizetype chunk = std::max<qsizetype>(response.trickleChunk, 1);
-    connect(timer, &QTimer::timeout, socket, [this, socket, timer, rest, chunk]() mutable {
+    connect(timer, &QTimer::timeout, socket, [this, socket, timer, rest]() mutable {
         if (!connectionOf(socket) || rest.isEmpty()) {
             timer->deleteLater();
             return;
         }
-        socket->write(rest.first(std::min(chunk, rest.size())));
-        rest.remove(0, chunk);
+        socket->write(rest.first(1));
+        rest.remove(0, 1);
     });
     timer->start();
 }

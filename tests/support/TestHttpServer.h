@@ -38,7 +38,7 @@ public:
         enum class Mode {
             Answer,
             NeverAnswer, // reads the request, then keeps the connection open in silence
-            TrickleThenStall, // sends the head and trickleBytes of body, then falls silent
+            TrickleThenStall, // the head, then trickleBytes of body a byte at a time, then silence
             CloseWithoutAnswer, // closes the connection instead of answering
         };
 
@@ -51,7 +51,6 @@ public:
         Mode mode = Mode::Answer;
         bool chunked = false; // Transfer-Encoding: chunked instead of Content-Length
         qsizetype trickleBytes = 0;
-        qsizetype trickleChunk = 1;
         std::chrono::milliseconds trickleInterval{ 50 };
         // When larger than the body, spaces follow it up to this many bytes in all; they are
         // made as the client reads them, so a huge body costs the server no memory.
@@ -85,11 +84,7 @@ public:
     explicit TestHttpServer(Tls tls = Tls::No, QObject *parent = nullptr);
     ~TestHttpServer() override;
 
-    bool isListening() const;
     quint16 port() const;
-    // Stopping drops every connection and refuses new ones, like a server going down;
-    // starting again listens on the same port.
-    void setListening(bool listening);
     // TLS handshakes that failed, such as those a client broke off over the certificate.
     int failedHandshakes() const { return m_failedHandshakes; }
     // `path` may carry a query: url(u"/search?q=x"_s).
@@ -113,8 +108,6 @@ public:
     // later ones.
     void setStreamTitle(const QString &path, const QString &title);
     int openStreamConnections(const QString &path) const;
-    // Aborts every listener of `path`.
-    void dropStreamConnections(const QString &path);
     // A paused stream keeps its listeners connected but sends them nothing.
     void setStreamPaused(const QString &path, bool paused);
 
@@ -143,6 +136,7 @@ private:
     void feed(QTcpSocket *socket, Connection &connection,
               std::chrono::steady_clock::time_point now);
     void abort(QTcpSocket *socket);
+    void dropStreamConnections(const QString &path);
     void forget(QTcpSocket *socket);
     QList<QTcpSocket *> listenersOf(const QString &path) const;
     Connection *connectionOf(QTcpSocket *socket) const;
