@@ -44,6 +44,10 @@ struct StructureFree
 {
     void operator()(GstStructure *structure) const { gst_structure_free(structure); }
 };
+struct IteratorFree
+{
+    void operator()(GstIterator *iterator) const { gst_iterator_free(iterator); }
+};
 struct ObjectListFree
 {
     void operator()(GList *list) const { g_list_free_full(list, gst_object_unref); }
@@ -60,6 +64,7 @@ template<typename T> using Object = std::unique_ptr<T, ObjectUnref>;
 using Text = std::unique_ptr<gchar, Free>;
 using Error = std::unique_ptr<GError, ErrorFree>;
 using Structure = std::unique_ptr<GstStructure, StructureFree>;
+using Iterator = std::unique_ptr<GstIterator, IteratorFree>;
 using FeatureList = std::unique_ptr<GList, FeatureListFree>; // of GstPluginFeature
 using ObjectList = std::unique_ptr<GList, ObjectListFree>; // of GstObject
 

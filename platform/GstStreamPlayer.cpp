@@ -98,15 +98,14 @@ void GstStreamPlayer::Private::build()
     if (output != nullptr) {
         sink.reset(GST_ELEMENT(gst_object_ref_sink(output)));
         if (hasProperty(output, "stream-properties")) {
-            GstStructure *properties = gst_structure_new(
+            const gsthandles::Structure properties(gst_structure_new(
                 "props", "media.role", G_TYPE_STRING, "music", "application.name", G_TYPE_STRING,
-                "Ondalux", "application.icon_name", G_TYPE_STRING, "ondalux", nullptr);
-            g_object_set(output, "stream-properties", properties, nullptr);
-            gst_structure_free(properties);
+                "Ondalux", "application.icon_name", G_TYPE_STRING, "ondalux", nullptr));
+            g_object_set(output, "stream-properties", properties.get(), nullptr);
         }
-        // The sound server asks for audio a segment at a time. The default 10 ms segments woke
-        // it and us a hundred times a second; 50 ms ones cut the CPU of both by about a third.
-        // The buffer stays at the default 200 ms, so a volume change is heard as soon as before.
+        // The sound server asks for audio a segment at a time: the default 10 ms segments wake
+        // it and us a hundred times a second, larger ones far less often. The buffer stays at
+        // its default, so a volume change is heard as soon as before.
         if (hasProperty(output, "latency-time") && hasProperty(output, "buffer-time")) {
             g_object_set(output, "latency-time", outputSegment, "buffer-time", outputBuffer,
                          nullptr);

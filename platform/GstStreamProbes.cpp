@@ -31,18 +31,18 @@ namespace {
 // The value of the response header `name`, in any case, from souphttpsrc's "http-headers".
 QByteArray responseHeader(const GstStructure *httpHeaders, const char *name)
 {
-    const GstStructure *response = nullptr;
-    if (!gst_structure_get(httpHeaders, "response-headers", GST_TYPE_STRUCTURE, &response, nullptr))
+    GstStructure *copy = nullptr; // gst_structure_get hands out a copy
+    if (!gst_structure_get(httpHeaders, "response-headers", GST_TYPE_STRUCTURE, &copy, nullptr))
         return {};
+    const gsthandles::Structure response(copy);
     QByteArray value;
-    for (int field = 0; field < gst_structure_n_fields(response); ++field) {
-        const char *header = gst_structure_nth_field_name(response, field);
+    for (int field = 0; field < gst_structure_n_fields(response.get()); ++field) {
+        const char *header = gst_structure_nth_field_name(response.get(), field);
         if (g_ascii_strcasecmp(header, name) == 0) {
-            if (const char *text = gst_structure_get_string(response, header))
+            if (const char *text = gst_structure_get_string(response.get(), header))
                 value = text;
         }
     }
-    gst_structure_free(const_cast<GstStructure *>(response));
     return value;
 }
 
@@ -125,14 +125,13 @@ void GstStreamPlayer::Private::onDeepElementAdded(GstBin *, GstBin *, GstElement
         return;
     const auto &streaming = *static_cast<std::shared_ptr<Streaming> *>(data);
     auto *watch = new TagWatch{ streaming, *source, GST_SEQNUM_INVALID, {}, 0, {} };
-    GstIterator *pads = gst_element_iterate_src_pads(element);
+    const gsthandles::Iterator pads(gst_element_iterate_src_pads(element));
     GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(pads, &item) == GST_ITERATOR_OK) {
+    while (gst_iterator_next(pads.get(), &item) == GST_ITERATOR_OK) {
         watchTags(GST_PAD(g_value_get_object(&item)), streaming, *source);
         g_value_reset(&item);
     }
     g_value_unset(&item);
-    gst_iterator_free(pads);
     g_signal_connect_data(
         element, "pad-added", G_CALLBACK(&Private::onPadAdded), watch,
         [](gpointer w, GClosure *) { delete static_cast<TagWatch *>(w); }, GConnectFlags{});

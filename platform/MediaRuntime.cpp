@@ -66,12 +66,11 @@ void restrictToAudio()
     g_signal_connect(registry, "feature-added", G_CALLBACK(&onFeatureAdded), nullptr);
     for (const GType type : { GST_TYPE_TYPE_FIND_FACTORY, GST_TYPE_ELEMENT_FACTORY,
                               GST_TYPE_DEVICE_PROVIDER_FACTORY }) {
-        GList *features = gst_registry_get_feature_list(registry, type);
-        for (GList *item = features; item != nullptr; item = item->next) {
+        const gsthandles::FeatureList features(gst_registry_get_feature_list(registry, type));
+        for (GList *item = features.get(); item != nullptr; item = item->next) {
             if (!servesAudio(GST_PLUGIN_FEATURE(item->data)))
                 gst_registry_remove_feature(registry, GST_PLUGIN_FEATURE(item->data));
         }
-        gst_plugin_feature_list_free(features);
     }
 }
 

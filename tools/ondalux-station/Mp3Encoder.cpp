@@ -53,11 +53,9 @@ QString initialize()
         return text;
     }
     for (const char *name : { "appsrc", "audioconvert", "lamemp3enc", "appsink" }) {
-        GstElementFactory *factory = gst_element_factory_find(name);
-        if (factory == nullptr)
+        if (!gsthandles::Object<GstElementFactory>(gst_element_factory_find(name)))
             return QStringLiteral("the GStreamer element %1 is missing")
                 .arg(QLatin1StringView(name));
-        gst_object_unref(factory);
     }
     return {};
 }
