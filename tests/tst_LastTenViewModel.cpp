@@ -144,18 +144,6 @@ private Q_SLOTS:
         QVERIFY(server->paddingSent(u"/songInfo/lastTen.json"_s) < 16 * 1024 * 1024);
     }
 
-    void load_sameURLAgain_asksTheServerAfresh()
-    {
-        const QString path = u"/songInfo/lastTen.json"_s;
-        server->route(path, TestHttpServer::json(document(3, u"First"_s)));
-        QCOMPARE(loadAndWait(server->url(path)), Outcome::Published);
-        server->route(path, TestHttpServer::json(document(4, u"Second"_s)));
-
-        QCOMPARE(loadAndWait(server->url(path)), Outcome::Published);
-        QCOMPARE(server->requestCount(path), 2);
-        QCOMPARE(titlesOf(model->items()), titles(4, u"Second"_s));
-    }
-
     void load_overlapping_publishesOnlyTheLatestCall_data()
     {
         QTest::addColumn<int>("firstDelay");
