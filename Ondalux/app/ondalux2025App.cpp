@@ -46,9 +46,7 @@ void ondalux2025App::configure()
 
 std::unique_ptr<MacRootView> ondalux2025App::makeWindow()
 {
-    auto window = std::make_unique<MacRootView>();
-    window->setMinimumSize(MacRootView::minimumWindowSize);
-    return window;
+    return std::make_unique<MacRootView>();
 }
 
 std::unique_ptr<MprisExport> ondalux2025App::exportToDesktop(QWidget &window)
