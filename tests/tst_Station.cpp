@@ -10,19 +10,6 @@ class tst_Station : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void construction_givesEachRecordAFreshId()
-    {
-        const Station first = StationCatalogue::softorbit();
-        const Station second = StationCatalogue::softorbit();
-        QVERIFY(!first.id().isNull());
-        QVERIFY(first.id() != second.id());
-        QCOMPARE(second.name(), first.name());
-        QCOMPARE(second.url(), first.url());
-        QCOMPARE(second.lastTenJSON(), first.lastTenJSON());
-        QVERIFY(first != second);
-        QVERIFY(qHash(first) != qHash(second));
-    }
-
     void catalogue_addresses_data()
     {
         QTest::addColumn<Station>("station");
