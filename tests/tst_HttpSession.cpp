@@ -3,9 +3,7 @@
 #include "TestHttpServer.h"
 
 #include <QCoreApplication>
-#include <QScopeGuard>
 #include <QTest>
-#include <QThread>
 
 #include <memory>
 #include <optional>
@@ -209,55 +207,6 @@ private Q_SLOTS:
         QTRY_COMPARE(slow, QList<Error>(6, Error::Timeout));
         QTRY_VERIFY(fast);
         QCOMPARE(fast->status, 200);
-    }
-
-    // Qt's network thread reads while this one is busy; what it holds for us stays bounded.
-    void get_whileTheMainThreadIsBusy_bufferedBodyStaysBounded()
-    {
-        // The server has a thread of its own, so it goes on sending while this one is busy.
-        QThread serverThread;
-        QObject serverSide;
-        serverSide.moveToThread(&serverThread);
-        serverThread.start();
-        std::unique_ptr<TestHttpServer> server;
-        const auto onServer = [&](auto work) {
-            QMetaObject::invokeMethod(&serverSide, work, Qt::BlockingQueuedConnection);
-        };
-        const auto stop = qScopeGuard([&] {
-            onServer([&] {
-                server.reset();
-                serverSide.moveToThread(QCoreApplication::instance()->thread());
-            });
-            serverThread.quit();
-            serverThread.wait();
-        });
-        onServer([&] {
-            server = std::make_unique<TestHttpServer>();
-            server->route(u"/huge"_s, { .body = "x", .paddedTo = qint64{ 1024 } * 1024 * 1024 });
-        });
-        const auto sent = [&] {
-            qint64 bytes = 0;
-            onServer([&] { bytes = server->paddingSent(u"/huge"_s); });
-            return bytes;
-        };
-        std::optional<HttpSession::Result> got;
-        QObject context;
-        m_session.get({ .url = server->url(u"/huge"_s), .maxBodyBytes = 1024 * 1024 }, &context,
-                      [&](const HttpSession::Result &result) { got = result; });
-        QTRY_VERIFY(sent() > 0);
-
-        // Busy, serving no events, until the server is held up or has sent far too much.
-        const qint64 tooMuch = qint64{ 64 } * 1024 * 1024;
-        qint64 before = -1;
-        qint64 now = sent();
-        while (now != before && now < tooMuch) {
-            before = now;
-            QThread::msleep(200);
-            now = sent();
-        }
-        QVERIFY2(now < tooMuch, qPrintable(u"%1 bytes sent"_s.arg(now)));
-        QTRY_VERIFY(got);
-        QCOMPARE(got->error, Error::TooLarge);
     }
 
     void get_redirects_followsAtMostFiveWebHops_data()
